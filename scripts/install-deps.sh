@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what Tonvera needs to build, run and test on Debian 12.
+# Idempotent and silent when everything is already there.
+#   --tests   also the tools the test suite uses (private sound server, sox, Xvfb, clang)
+set -euo pipefail
+
+want_tests=0
+for arg in "$@"; do
+  case "$arg" in
+    --tests) want_tests=1 ;;
+    *) echo "usage: $0 [--tests]" >&2; exit 2 ;;
+  esac
+done
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libgl-dev
+  libpulse-dev libfluidsynth-dev libsndfile1-dev libjpeg62-turbo-dev
+  timgm6mb-soundfont pulseaudio-utils
+  python3
+)
+if [ "$want_tests" = 1 ]; then
+  packages+=(libgtest-dev libgmock-dev sox xvfb xauth clang libclang-rt-14-dev libjpeg-turbo-progs)
+fi
+
+# A private server is started only where no PipeWire is installed: both would fight over one socket.
+if [ "$want_tests" = 1 ] || ! pactl info >/dev/null 2>&1; then
+  if ! dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null | grep -q 'ok installed'; then
+    packages+=(pulseaudio)
+  fi
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+  sudo="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,44 @@
+#pragma once
+// Sound servers for integration tests: the one test.sh starts, or a private one of the test's own.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+// The private server that test.sh started (PULSE_SERVER); integration suites fail without it
+// rather than skip, so that a broken set-up never passes as green.
+#define REQUIRE_SOUND_SERVER()                                                              \
+    do {                                                                                    \
+        if (!::testsupport::SoundServerAvailable())                                         \
+            FAIL() << "no private sound server: run the suite through ./test.sh";           \
+    } while (0)
+bool SoundServerAvailable();
+
+// A server of the test's own (for killing it, or for a topology of its own). While it lives,
+// PULSE_SERVER points at it; the previous value comes back when it goes.
+class PrivateServer {
+public:
+    explicit PrivateServer(std::vector<std::string> sinks = {"speakers"});
+    ~PrivateServer();
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    bool ok() const { return pid_ > 0; }
+    const std::string& address() const { return address_; }
+    int pid() const { return pid_; }
+    void kill();  // ends the server at once (SIGKILL), as a crash would
+
+private:
+    std::string dir_, address_, previous_;
+    bool hadPrevious_ = false;
+    int pid_ = -1;
+};
+
+// Runs a shell command; returns its standard output, status through *status.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+// pactl against the current PULSE_SERVER.
+std::string Pactl(const std::string& args);
+
+}  // namespace testsupport
