@@ -1,0 +1,210 @@
+#include "platform/pulse/midi_renderer.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+
+#include "platform/pulse/soundfont.h"
+
+namespace platform::pulse {
+
+namespace {
+
+constexpr uint64_t kBlock = 64;                             // FluidSynth's internal block size
+constexpr uint64_t kReverbTail = MidiRenderer::kRate / 10;  // reverb outlasts the voices ~65 ms
+constexpr uint64_t kMaxTail = 5 * uint64_t(MidiRenderer::kRate);
+
+void LogError(int, const char* message, void*) {
+    std::fprintf(stderr, "fluidsynth: %s\n", message);
+}
+
+// FluidSynth talks a lot on stderr by default; only real errors are worth a line.
+void QuietenFluidSynth() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        fluid_set_log_function(FLUID_PANIC, LogError, nullptr);
+        fluid_set_log_function(FLUID_ERR, LogError, nullptr);
+        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    });
+}
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+}  // namespace
+
+struct MidiRenderer::Synth {
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+    ~Synth() {
+        if (synth) delete_fluid_synth(synth);
+        if (settings) delete_fluid_settings(settings);
+    }
+};
+
+std::unique_ptr<MidiRenderer> MidiRenderer::Create(
+    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error) *error = what;
+        return nullptr;
+    };
+    if (!song) return fail("no MIDI song to render");
+    std::string lookedFor;
+    const std::string path = FindSoundFont(&lookedFor);
+    if (path.empty()) return fail("no SoundFont found: looked for " + lookedFor);
+
+    QuietenFluidSynth();
+    auto s = std::make_unique<Synth>();
+    s->settings = new_fluid_settings();
+    if (!s->settings) return fail("cannot create the synthesizer's settings");
+    fluid_settings_setnum(s->settings, "synth.sample-rate", kRate);
+    // Reverb state depends on every sample it has seen; it comes on with the music (Start).
+    fluid_settings_setint(s->settings, "synth.reverb.active", 0);
+    fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
+    fluid_settings_setint(s->settings, "synth.lock-memory", 0);
+    s->synth = new_fluid_synth(s->settings);
+    if (!s->synth) return fail("cannot create the synthesizer");
+    if (fluid_synth_sfload(s->synth, path.c_str(), 1) == FLUID_FAILED)
+        return fail("cannot load the SoundFont " + path);
+    return std::unique_ptr<MidiRenderer>(new MidiRenderer(std::move(song), std::move(s)));
+}
+
+MidiRenderer::MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song,
+                           std::unique_ptr<Synth> synth)
+    : song_(std::move(song)), synth_(std::move(synth)) {}
+
+MidiRenderer::~MidiRenderer() = default;
+
+void MidiRenderer::Start() {
+    if (playing_) return;
+    playing_ = true;
+    fluid_synth_reverb_on(synth_->synth, -1, 1);
+}
+
+void MidiRenderer::Stop() {
+    playing_ = false;
+    fluid_synth_all_sounds_off(synth_->synth, -1);
+}
+
+void MidiRenderer::Rewind() {
+    playing_ = false;
+    // The synthesizer still holds the rest of its current block, made before the reset; drop it
+    // so that the song starts again on a block boundary, exactly as the first time.
+    const size_t rest = size_t((kBlock - musicFrame_ % kBlock) % kBlock);
+    if (rest) {
+        float scratch[2 * kBlock];
+        fluid_synth_write_float(synth_->synth, int(rest), scratch, 0, 2, scratch, 1, 2);
+    }
+    fluid_synth_system_reset(synth_->synth);
+    fluid_synth_reverb_on(synth_->synth, -1, 0);
+    next_ = 0;
+    musicFrame_ = 0;
+    quietSince_ = UINT64_MAX;
+}
+
+bool MidiRenderer::Playing() const {
+    return playing_;
+}
+
+uint64_t MidiRenderer::MusicFrame() const {
+    return musicFrame_;
+}
+
+uint32_t MidiRenderer::LengthMs() const {
+    return song_->lengthMs;
+}
+
+bool MidiRenderer::Finished() const {
+    const uint64_t end = song_->lengthFrames;
+    if (next_ < song_->events.size() || musicFrame_ < end) return false;
+    if (musicFrame_ >= SaturatingAdd(end, kMaxTail)) return true;
+    return quietSince_ != UINT64_MAX && musicFrame_ >= SaturatingAdd(quietSince_, kReverbTail);
+}
+
+void MidiRenderer::Render(float* out, size_t frames) {
+    if (!playing_) {
+        std::fill(out, out + 2 * frames, 0.0f);
+        return;
+    }
+    const auto& events = song_->events;
+    const uint64_t end = song_->lengthFrames;
+    while (frames > 0) {
+        while (next_ < events.size() && events[next_].frame <= musicFrame_)
+            Dispatch(events[next_++]);
+        uint64_t until = musicFrame_ + frames;
+        if (next_ < events.size()) until = std::min(until, events[next_].frame);
+        // After the end the voices are counted on every block boundary, so the end is found at
+        // the same frame however the caller slices its renders.
+        if (musicFrame_ < end)
+            until = std::min(until, end);
+        else
+            until = std::min(until, (musicFrame_ / kBlock + 1) * kBlock);
+        const size_t n = size_t(until - musicFrame_);
+        Pull(out, n);
+        out += 2 * n;
+        frames -= n;
+        WatchTail();
+    }
+}
+
+void MidiRenderer::Pull(float* out, size_t frames) {
+    fluid_synth_write_float(synth_->synth, int(frames), out, 0, 2, out, 1, 2);
+    musicFrame_ += frames;
+}
+
+void MidiRenderer::WatchTail() {
+    if (quietSince_ != UINT64_MAX || musicFrame_ < song_->lengthFrames || musicFrame_ % kBlock)
+        return;
+    if (fluid_synth_get_active_voice_count(synth_->synth) == 0) quietSince_ = musicFrame_;
+}
+
+void MidiRenderer::Dispatch(const platform::midi::MidiEvent& e) {
+    fluid_synth_t* s = synth_->synth;
+    const int ch = e.status & 0x0F;
+    switch (e.status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(s, ch, e.data1);
+            break;
+        case 0x90:  // velocity 0 is a note-off, which FluidSynth knows
+            fluid_synth_noteon(s, ch, e.data1, e.data2);
+            break;
+        case 0xA0:
+            fluid_synth_key_pressure(s, ch, e.data1, e.data2);
+            break;
+        case 0xB0:
+            fluid_synth_cc(s, ch, e.data1, e.data2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(s, ch, e.data1);
+            break;
+        case 0xD0:
+            fluid_synth_channel_pressure(s, ch, e.data1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(s, ch, e.data1 | e.data2 << 7);
+            break;
+        default:
+            break;
+    }
+}
+
+std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> song,
+                                 std::string* error) {
+    auto renderer = MidiRenderer::Create(std::move(song), error);
+    if (!renderer) return {};
+    std::vector<float> out;
+    renderer->Start();
+    while (!renderer->Finished()) {
+        const size_t at = out.size();
+        out.resize(at + 2 * MidiRenderer::kChunkFrames);
+        renderer->Render(out.data() + at, MidiRenderer::kChunkFrames);
+    }
+    return out;
+}
+
+}  // namespace platform::pulse

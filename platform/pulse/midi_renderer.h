@@ -1,0 +1,68 @@
+#pragma once
+// Renders a parsed MIDI song through FluidSynth with our own scheduler, for the sequencer's
+// stream and for offline renders alike, so that both produce the same samples.
+//
+// FluidSynth starts and ends voices only at the start of its internal 64-frame blocks, so an event
+// takes effect at the first block boundary at or after its frame: never early, at most 63 frames
+// (1.4 ms) late, and without drift. Events are handed over between renders exactly at their frame,
+// so the result does not depend on how the caller slices its Render calls.
+//
+// Not thread-safe: one thread at a time.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/midi/smf_reader.h"
+
+namespace platform::pulse {
+
+class MidiRenderer {
+  public:
+    static constexpr int kRate = 44100;
+    static constexpr size_t kChunkFrames = 1024;
+
+    // Loads the SoundFont (FindSoundFont); null with an error such as
+    // "no SoundFont found: looked for ..." on failure.
+    static std::unique_ptr<MidiRenderer> Create(std::shared_ptr<const platform::midi::SmfSong> song,
+                                                std::string* error);
+    ~MidiRenderer();
+    MidiRenderer(const MidiRenderer&) = delete;
+    MidiRenderer& operator=(const MidiRenderer&) = delete;
+
+    void Start();   // the music advances from here on; switches the reverb on
+    void Stop();    // all sound off at once; the position is kept
+    void Rewind();  // stops and goes back to the start in silence, every note and controller reset
+    bool Playing() const;
+
+    // Exactly `frames` interleaved stereo float frames; silence while not playing.
+    void Render(float* interleaved, size_t frames);
+
+    uint64_t MusicFrame() const;  // frames of music rendered since the start of the song
+    // The last event has been rendered and the voices and the reverb have died away, or 5 s have
+    // passed since the last event.
+    bool Finished() const;
+    uint32_t LengthMs() const;
+
+  private:
+    struct Synth;
+    MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song, std::unique_ptr<Synth> synth);
+    void Dispatch(const platform::midi::MidiEvent& e);
+    void Pull(float* out, size_t frames);
+    void WatchTail();
+
+    std::shared_ptr<const platform::midi::SmfSong> song_;
+    std::unique_ptr<Synth> synth_;
+    bool playing_ = false;
+    size_t next_ = 0;                   // index of the next event to hand to the synthesizer
+    uint64_t musicFrame_ = 0;           // frames pulled from the synthesizer since the song's start
+    uint64_t quietSince_ = UINT64_MAX;  // first block boundary after the end with no voice left
+};
+
+// The whole song rendered offline through the same code (Start at frame 0, render in
+// kChunkFrames pieces until Finished), float stereo interleaved; empty with an error on failure.
+std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> song,
+                                 std::string* error);
+
+}  // namespace platform::pulse
