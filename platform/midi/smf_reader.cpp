@@ -302,7 +302,8 @@ std::optional<SmfSong> ReadSmfFile(const std::string& path, std::string* error) 
     };
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status)) return fail(ec ? ec.message() : "no such file");
+    if (status.type() == std::filesystem::file_type::not_found) return fail("no such file");
+    if (ec) return fail(ec.message());
     if (std::filesystem::is_directory(status)) return fail("it is a directory");
     std::ifstream in(path, std::ios::binary);
     if (!in) return fail(std::strerror(errno));
