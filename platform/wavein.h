@@ -1,0 +1,90 @@
+#pragma once
+// Wave input: records, constants and operations shaped after the Windows wave-input service.
+// The free functions dispatch to the installed WaveInService (platform::InstallWaveIn);
+// without one they answer MMSYSERR_NODRIVER.
+#include "platform/mmtypes.h"
+#include "platform/services.h"
+
+struct HWAVEIN__;
+using HWAVEIN = HWAVEIN__*;
+
+struct WAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+};
+
+struct WAVEHDR {
+    LPSTR lpData;
+    DWORD dwBufferLength;
+    DWORD dwBytesRecorded;
+    DWORD_PTR dwUser;
+    DWORD dwFlags;
+    DWORD dwLoops;
+    WAVEHDR* lpNext;
+    DWORD_PTR reserved;
+};
+
+constexpr WORD WAVE_FORMAT_PCM = 1;
+constexpr UINT WAVE_MAPPER = UINT(-1);
+
+constexpr DWORD WHDR_DONE = 0x00000001;
+constexpr DWORD WHDR_PREPARED = 0x00000002;
+constexpr DWORD WHDR_BEGINLOOP = 0x00000004;
+constexpr DWORD WHDR_ENDLOOP = 0x00000008;
+constexpr DWORD WHDR_INQUEUE = 0x00000010;
+
+constexpr DWORD CALLBACK_TYPEMASK = 0x00070000;
+constexpr DWORD CALLBACK_NULL = 0x00000000;
+constexpr DWORD CALLBACK_THREAD = 0x00020000;
+
+// Posted to the callback thread: wParam is the device handle; for MM_WIM_DATA lParam is the
+// WAVEHDR* handed back.
+constexpr UINT MM_WIM_OPEN = 0x3BE;
+constexpr UINT MM_WIM_CLOSE = 0x3BF;
+constexpr UINT MM_WIM_DATA = 0x3C0;
+
+constexpr MMRESULT WAVERR_BASE = 32;
+constexpr MMRESULT WAVERR_BADFORMAT = WAVERR_BASE + 0;
+constexpr MMRESULT WAVERR_STILLPLAYING = WAVERR_BASE + 1;
+constexpr MMRESULT WAVERR_UNPREPARED = WAVERR_BASE + 2;
+constexpr MMRESULT WAVERR_SYNC = WAVERR_BASE + 3;
+
+MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,
+                    DWORD_PTR dwInstance, DWORD fdwOpen);
+MMRESULT waveInPrepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh);
+MMRESULT waveInUnprepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh);
+// Also called from the thread that receives the notices.
+MMRESULT waveInAddBuffer(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh);
+MMRESULT waveInStart(HWAVEIN hwi);
+// Hands back the partly filled current buffer (if it holds anything); empty ones stay queued.
+MMRESULT waveInStop(HWAVEIN hwi);
+// Stops and hands back every queued buffer, each with its notice and true byte count.
+MMRESULT waveInReset(HWAVEIN hwi);
+// Buffers still queued come back as by waveInReset before the device goes.
+MMRESULT waveInClose(HWAVEIN hwi);
+
+namespace platform {
+
+// One backend's wave-input devices. Calls may come from several threads at once (the
+// capture thread re-queues buffers while the UI thread stops the device), so each backend
+// guards its own state; a closed or unknown handle answers MMSYSERR_INVALHANDLE.
+class WaveInService {
+  public:
+    virtual ~WaveInService() = default;
+    virtual MMRESULT Open(HWAVEIN* phwi, UINT deviceId, const WAVEFORMATEX* format,
+                          DWORD_PTR callback, DWORD_PTR instance, DWORD flags) = 0;
+    virtual MMRESULT PrepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) = 0;
+    virtual MMRESULT UnprepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) = 0;
+    virtual MMRESULT AddBuffer(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) = 0;
+    virtual MMRESULT Start(HWAVEIN hwi) = 0;
+    virtual MMRESULT Stop(HWAVEIN hwi) = 0;
+    virtual MMRESULT Reset(HWAVEIN hwi) = 0;
+    virtual MMRESULT Close(HWAVEIN hwi) = 0;
+};
+
+}  // namespace platform
