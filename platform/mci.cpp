@@ -1,0 +1,137 @@
+#include "platform/mci.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "platform/services.h"
+
+namespace platform {
+namespace {
+
+// Installation happens once at start-up, but tests swap services and posters while device
+// threads may still be posting, so both sit behind a mutex and are used through copies.
+std::mutex& RegistryMutex() {
+    static std::mutex m;
+    return m;
+}
+std::shared_ptr<MciService>& Installed() {
+    static std::shared_ptr<MciService> service;
+    return service;
+}
+std::shared_ptr<const McinotifyPoster>& Poster() {
+    static std::shared_ptr<const McinotifyPoster> poster;
+    return poster;
+}
+
+std::shared_ptr<MciService> CurrentService() {
+    std::lock_guard lock(RegistryMutex());
+    return Installed();
+}
+
+}  // namespace
+
+void InstallMci(std::unique_ptr<MciService> service) {
+    std::shared_ptr<MciService> old;
+    {
+        std::lock_guard lock(RegistryMutex());
+        old = std::move(Installed());
+        Installed() = std::move(service);
+    }
+    // The old service (and its devices) ends outside the lock: its threads may still post.
+}
+
+void SetMciNoticePoster(McinotifyPoster poster) {
+    auto fresh = poster ? std::make_shared<const McinotifyPoster>(std::move(poster)) : nullptr;
+    std::lock_guard lock(RegistryMutex());
+    Poster() = std::move(fresh);
+}
+
+void PostMciNotice(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device) {
+    if (callback == 0) return;
+    std::shared_ptr<const McinotifyPoster> poster;
+    {
+        std::lock_guard lock(RegistryMutex());
+        poster = Poster();
+    }
+    if (poster) (*poster)(callback, outcome, LPARAM(device));
+}
+
+const char* StandardMciErrorText(MCIERROR error) {
+    switch (error) {
+        case 0:
+            return "The specified command was carried out.";
+        case MCIERR_INVALID_DEVICE_ID:
+            return "Invalid MCI device ID. Use the ID returned when opening the MCI device.";
+        case MCIERR_UNRECOGNIZED_KEYWORD:
+            return "The driver cannot recognize the specified command parameter.";
+        case MCIERR_UNRECOGNIZED_COMMAND:
+            return "The driver cannot recognize the specified command.";
+        case MCIERR_HARDWARE:
+            return "There is a problem with your media device. Make sure it is working correctly "
+                   "or contact the device manufacturer.";
+        case MCIERR_INVALID_DEVICE_NAME:
+            return "The specified device is not open or is not recognized by MCI.";
+        case MCIERR_OUT_OF_MEMORY:
+            return "Not enough memory is available for this task. Quit one or more applications "
+                   "to increase available memory, and then try again.";
+        case MCIERR_MISSING_PARAMETER:
+            return "The specified command requires a parameter. Please supply one.";
+        case MCIERR_UNSUPPORTED_FUNCTION:
+            return "The MCI device you are using does not support the specified command.";
+        case MCIERR_FILE_NOT_FOUND:
+            return "Cannot find the specified file. Make sure the path and filename are correct.";
+        case MCIERR_INTERNAL:
+            return "An MCI driver error occurred while the device was playing.";
+        case MCIERR_EXTENSION_NOT_FOUND:
+            return "The specified extension has no device type associated with it, and the file "
+                   "does not look like a MIDI or WAV file.";
+        case MCIERR_FLAGS_NOT_COMPATIBLE:
+            return "The specified parameters cannot be used together.";
+        case MCIERR_BAD_TIME_FORMAT:
+            return "The specified time format is not supported by this device.";
+        case MCIERR_INVALID_FILE:
+            return "The specified file cannot be played on the specified MCI device. The file "
+                   "may be corrupt, or not in the correct format.";
+        case MCIERR_NULL_PARAMETER_BLOCK:
+            return "A null parameter block was passed to MCI.";
+        case MCIERR_FILENAME_REQUIRED:
+            return "A valid filename is required.";
+        case MCIERR_DEVICE_NOT_INSTALLED:
+            return "The specified device is not installed on the system.";
+        case MCIERR_FILE_READ:
+            return "A problem occurred in reading the specified file. Make sure the file is "
+                   "present and readable.";
+        case MCIERR_NO_SOUND_SERVER:
+            return "No sound server answers (PulseAudio or PipeWire), so nothing can be played.";
+        case MCIERR_NO_SOUNDFONT:
+            return "The synthesizer has no SoundFont to play MIDI files with.";
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace platform
+
+MCIERROR mciSendCommandA(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR param) {
+    auto service = platform::CurrentService();
+    if (!service) return MCIERR_DEVICE_NOT_INSTALLED;
+    return service->SendCommand(device, msg, flags, param);
+}
+
+BOOL mciGetErrorStringA(MCIERROR error, LPSTR buffer, UINT length) {
+    if (!buffer || length == 0) return FALSE;
+    std::string text;
+    if (auto service = platform::CurrentService()) {
+        if (!service->ErrorText(error, &text)) return FALSE;
+    } else if (error == MCIERR_DEVICE_NOT_INSTALLED) {
+        // The one code mciSendCommandA answers by itself.
+        text = platform::StandardMciErrorText(error);
+    } else {
+        return FALSE;
+    }
+    const size_t n = std::min<size_t>(text.size(), length - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+    return TRUE;
+}
