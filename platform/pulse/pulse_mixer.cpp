@@ -20,8 +20,8 @@ constexpr std::chrono::milliseconds kConnectTimeout{3000};
 constexpr std::chrono::milliseconds kCallTimeout{5000};
 
 // PulseContext::run with a deadline, for a server that is alive but does not answer.
-// Call with the lock held.
-bool RunTimed(const PulseContext& ctx, pa_operation* op) {
+// Call with the lock held. *timedOut tells a silent server from a refusal.
+bool RunTimed(const PulseContext& ctx, pa_operation* op, bool* timedOut = nullptr) {
     if (!op) return false;
     struct Deadline {
         const PulseContext* ctx;
@@ -41,6 +41,7 @@ bool RunTimed(const PulseContext& ctx, pa_operation* op) {
     ctx.wait(
         [&] { return deadline.expired || pa_operation_get_state(op) != PA_OPERATION_RUNNING; });
     if (timer) api->time_free(timer);
+    if (timedOut) *timedOut = deadline.expired;
     if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
     const bool ok = pa_operation_get_state(op) == PA_OPERATION_DONE;
     pa_operation_unref(op);
@@ -164,6 +165,7 @@ class PulseMixerDevice : public MixerDevice {
         if (it == layout_.bindings.end()) return MIXERR_INVALCONTROL;
         const PulseBinding& b = it->second;
         PulseContext::Lock lock(*ctx_);
+        if (silent_) return MMSYSERR_ERROR;
         if (b.kind == PulseBinding::DefaultSource) {
             std::string current;
             if (!ReadDefaultSource(&current)) return MMSYSERR_ERROR;
@@ -195,6 +197,7 @@ class PulseMixerDevice : public MixerDevice {
         if (values.empty() || values.size() != count) return MMSYSERR_INVALPARAM;
         const PulseBinding& b = it->second;
         PulseContext::Lock lock(*ctx_);
+        if (silent_) return MMSYSERR_ERROR;
         bool ok = false;
         switch (b.kind) {
             case PulseBinding::SinkVolume:
@@ -222,8 +225,8 @@ class PulseMixerDevice : public MixerDevice {
                     if (values[i] != 0) chosen = &b.items[i];
                 if (!chosen) return MMSYSERR_NOERROR;
                 PulseContext::SuccessWait w{ctx_.get()};
-                ok = RunTimed(*ctx_, pa_context_set_default_source(ctx_->context(), chosen->c_str(),
-                                                                   &PulseContext::OnSuccess, &w)) &&
+                ok = Run(pa_context_set_default_source(ctx_->context(), chosen->c_str(),
+                                                       &PulseContext::OnSuccess, &w)) &&
                      w.success > 0;
                 break;
             }
@@ -232,11 +235,19 @@ class PulseMixerDevice : public MixerDevice {
     }
 
   private:
+    // A server that let one call run out of time is not asked again: a routing makes a few
+    // dozen calls, and each would wait the full time.
+    bool Run(pa_operation* op) {
+        bool timedOut = false;
+        const bool ok = RunTimed(*ctx_, op, &timedOut);
+        if (timedOut) silent_ = true;
+        return ok;
+    }
+
     template <typename Setter, typename Arg>
     bool Call(Setter setter, const std::string& device, Arg arg) {
         PulseContext::SuccessWait w{ctx_.get()};
-        return RunTimed(*ctx_, setter(ctx_->context(), device.c_str(), arg,
-                                      &PulseContext::OnSuccess, &w)) &&
+        return Run(setter(ctx_->context(), device.c_str(), arg, &PulseContext::OnSuccess, &w)) &&
                w.success > 0;
     }
 
@@ -245,14 +256,14 @@ class PulseMixerDevice : public MixerDevice {
             const PulseContext* ctx;
             std::string* name;
         } answer{ctx_.get(), name};
-        return RunTimed(*ctx_, pa_context_get_server_info(
-                                   ctx_->context(),
-                                   [](pa_context*, const pa_server_info* i, void* ud) {
-                                       auto* a = static_cast<Answer*>(ud);
-                                       if (i) *a->name = Text(i->default_source_name);
-                                       a->ctx->signal();
-                                   },
-                                   &answer));
+        return Run(pa_context_get_server_info(
+            ctx_->context(),
+            [](pa_context*, const pa_server_info* i, void* ud) {
+                auto* a = static_cast<Answer*>(ud);
+                if (i) *a->name = Text(i->default_source_name);
+                a->ctx->signal();
+            },
+            &answer));
     }
 
     template <typename Info>
@@ -279,11 +290,12 @@ class PulseMixerDevice : public MixerDevice {
                                           Take(i, eol, ud);
                                       },
                                       d);
-        return RunTimed(*ctx_, op) && d->found;
+        return Run(op) && d->found;
     }
 
     std::unique_ptr<PulseContext> ctx_;
     PulseMixerLayout layout_;
+    bool silent_ = false;  // guarded by the mainloop lock
 };
 
 class PulseMixerService : public MixerService {
