@@ -17,7 +17,7 @@ packages=(
   qt6-base-dev libgl-dev
   libpulse-dev libfluidsynth-dev libsndfile1-dev libjpeg62-turbo-dev
   timgm6mb-soundfont pulseaudio-utils
-  python3
+  python3 sox
 )
 if [ "$want_tests" = 1 ]; then
   packages+=(libgtest-dev libgmock-dev sox xvfb xauth clang libclang-rt-14-dev libjpeg-turbo-progs)

@@ -1,0 +1,68 @@
+// The pure texts of the program: the clock, the command line's volume, the error full stop.
+#include <gtest/gtest.h>
+
+#include "app/clock_text.h"
+#include "app/command_line.h"
+#include "app/error_handler.h"
+
+namespace {
+
+TEST(ClockText, MinutesAndTwoDigitSeconds) {
+    EXPECT_EQ(app::FormatClock(65000), "1:05");
+    EXPECT_EQ(app::FormatClock(600000), "10:00");
+    EXPECT_EQ(app::FormatClock(999), "0:00");
+    EXPECT_EQ(app::FormatClock(0), "0:00");
+    EXPECT_EQ(app::FormatClock(59999), "0:59");
+    EXPECT_EQ(app::FormatClock(7260000), "121:00");  // minutes have no upper bound
+    EXPECT_EQ(app::TotalTimeText(205000), " / 3:25");
+    EXPECT_EQ(app::FormatClock(7000) + app::TotalTimeText(205000), "0:07 / 3:25");
+}
+
+TEST(ClockText, PadTwoDigits) {
+    EXPECT_EQ(app::PadTwoDigits(""), "0");
+    EXPECT_EQ(app::PadTwoDigits("5"), "05");
+    EXPECT_EQ(app::PadTwoDigits("42"), "42");
+    EXPECT_EQ(app::PadTwoDigits("123"), "123");
+}
+
+TEST(CommandLine, CountedUpToTheFirstEmptyArgument) {
+    const char* argv[] = {"tonvera", "a.mid", "b.wav", "", "40", nullptr};
+    EXPECT_EQ(app::CommandLineArguments(5, argv), (std::vector<std::string>{"a.mid", "b.wav"}));
+    const char* one[] = {"tonvera", "", "b.wav", nullptr};
+    EXPECT_TRUE(app::CommandLineArguments(3, one).empty());
+    const char* blanks[] = {"tonvera", "my song.mid", "out put.wav", "7", "extra", nullptr};
+    EXPECT_EQ(app::CommandLineArguments(5, blanks).size(), 4u);
+}
+
+TEST(CommandLine, VolumeConversion) {
+    using app::ParseInteger;
+    EXPECT_EQ(ParseInteger("150"), 150);
+    EXPECT_EQ(ParseInteger("-5"), -5);
+    EXPECT_EQ(ParseInteger("+7"), 7);
+    EXPECT_EQ(ParseInteger("   42"), 42);
+    EXPECT_EQ(ParseInteger("$20"), 32);
+    EXPECT_EQ(ParseInteger("0x10"), 16);
+    EXPECT_EQ(ParseInteger("0X1f"), 31);
+    EXPECT_EQ(ParseInteger("-$10"), -16);
+    EXPECT_EQ(ParseInteger("007"), 7);
+    EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
+    EXPECT_EQ(ParseInteger("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseInteger("$FFFFFFFF"), -1);
+
+    for (const char* bad : {"abc", "50%", "", " ", "-", "$", "0x", "42 ", "4 2", "1.5",
+                            "2147483648", "$100000000", "0x1g", "--1", "\t5"})
+        EXPECT_FALSE(ParseInteger(bad).has_value()) << '"' << bad << '"';
+}
+
+TEST(ErrorHandler, FullStopOnlyAfterCharactersAboveTheFullStop) {
+    EXPECT_EQ(app::WithFullStop("File not found"), "File not found.");
+    EXPECT_EQ(app::WithFullStop("Error 42"), "Error 42.");
+    EXPECT_EQ(app::WithFullStop("Done."), "Done.");
+    EXPECT_EQ(app::WithFullStop("Stop!"), "Stop!");
+    EXPECT_EQ(app::WithFullStop("a)"), "a)");   // ")" is below "."
+    EXPECT_EQ(app::WithFullStop("a/"), "a/.");  // "/" is just above it
+    EXPECT_EQ(app::WithFullStop("Ungültiger Dateiname - ä"), "Ungültiger Dateiname - ä.");
+    EXPECT_EQ(app::WithFullStop(""), "");
+}
+
+}  // namespace
