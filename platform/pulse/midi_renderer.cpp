@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "platform/pulse/soundfont.h"
@@ -45,38 +46,59 @@ struct MidiRenderer::Synth {
         if (synth) delete_fluid_synth(synth);
         if (settings) delete_fluid_settings(settings);
     }
+
+    static std::unique_ptr<Synth> Make(const std::string& soundFont, std::string* error) {
+        auto fail = [&](const std::string& what) {
+            if (error) *error = what;
+            return nullptr;
+        };
+        // FluidSynth's DLS fallback answers a non-SoundFont with glib noise; look first.
+        char head[12] = {};
+        std::FILE* f = std::fopen(soundFont.c_str(), "rb");
+        const bool riff = f && std::fread(head, 1, sizeof head, f) == sizeof head &&
+                          std::memcmp(head, "RIFF", 4) == 0 &&
+                          std::memcmp(head + 8, "sfbk", 4) == 0;
+        if (f) std::fclose(f);
+        if (!riff) return fail("cannot load the SoundFont " + soundFont + ": not an SF2 file");
+
+        QuietenFluidSynth();
+        auto s = std::make_unique<Synth>();
+        s->settings = new_fluid_settings();
+        if (!s->settings) return fail("cannot create the synthesizer's settings");
+        fluid_settings_setnum(s->settings, "synth.sample-rate", kRate);
+        // Reverb state depends on every sample it has seen; it comes on with the music (Start).
+        fluid_settings_setint(s->settings, "synth.reverb.active", 0);
+        fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
+        fluid_settings_setint(s->settings, "synth.lock-memory", 0);
+        s->synth = new_fluid_synth(s->settings);
+        if (!s->synth) return fail("cannot create the synthesizer");
+        if (fluid_synth_sfload(s->synth, soundFont.c_str(), 1) == FLUID_FAILED)
+            return fail("cannot load the SoundFont " + soundFont);
+        return s;
+    }
 };
 
 std::unique_ptr<MidiRenderer> MidiRenderer::Create(
     std::shared_ptr<const platform::midi::SmfSong> song, std::string* error) {
-    auto fail = [&](const std::string& what) {
-        if (error) *error = what;
+    if (!song) {
+        if (error) *error = "no MIDI song to render";
         return nullptr;
-    };
-    if (!song) return fail("no MIDI song to render");
+    }
     std::string lookedFor;
-    const std::string path = FindSoundFont(&lookedFor);
-    if (path.empty()) return fail("no SoundFont found: looked for " + lookedFor);
-
-    QuietenFluidSynth();
-    auto s = std::make_unique<Synth>();
-    s->settings = new_fluid_settings();
-    if (!s->settings) return fail("cannot create the synthesizer's settings");
-    fluid_settings_setnum(s->settings, "synth.sample-rate", kRate);
-    // Reverb state depends on every sample it has seen; it comes on with the music (Start).
-    fluid_settings_setint(s->settings, "synth.reverb.active", 0);
-    fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
-    fluid_settings_setint(s->settings, "synth.lock-memory", 0);
-    s->synth = new_fluid_synth(s->settings);
-    if (!s->synth) return fail("cannot create the synthesizer");
-    if (fluid_synth_sfload(s->synth, path.c_str(), 1) == FLUID_FAILED)
-        return fail("cannot load the SoundFont " + path);
-    return std::unique_ptr<MidiRenderer>(new MidiRenderer(std::move(song), std::move(s)));
+    std::string path = FindSoundFont(&lookedFor);
+    if (path.empty()) {
+        if (error) *error = "no SoundFont found: looked for " + lookedFor;
+        return nullptr;
+    }
+    auto synth = Synth::Make(path, error);
+    if (!synth) return nullptr;
+    return std::unique_ptr<MidiRenderer>(
+        new MidiRenderer(std::move(song), std::move(path), std::move(synth)));
 }
 
 MidiRenderer::MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song,
-                           std::unique_ptr<Synth> synth)
-    : song_(std::move(song)), synth_(std::move(synth)) {}
+                           std::string soundFont, std::unique_ptr<Synth> synth)
+    : song_(std::move(song)), soundFont_(std::move(soundFont)), synth_(std::move(synth)) {}
 
 MidiRenderer::~MidiRenderer() = default;
 
@@ -92,19 +114,24 @@ void MidiRenderer::Stop() {
 }
 
 void MidiRenderer::Rewind() {
-    playing_ = false;
-    // The synthesizer still holds the rest of its current block, made before the reset; drop it
-    // so that the song starts again on a block boundary, exactly as the first time.
     const size_t rest = size_t((kBlock - musicFrame_ % kBlock) % kBlock);
+    playing_ = false;
+    next_ = 0;
+    musicFrame_ = 0;
+    quietSince_ = UINT64_MAX;
+    // A reset synthesizer still differs from a new one in the last bits (voice and filter state),
+    // so a fresh one is made; the old one, still alive, lends it its cached samples.
+    if (auto fresh = Synth::Make(soundFont_, nullptr)) {
+        synth_ = std::move(fresh);
+        return;
+    }
+    // Drop the rest of the current block, made before the reset, to start on a block boundary.
     if (rest) {
         float scratch[2 * kBlock];
         fluid_synth_write_float(synth_->synth, int(rest), scratch, 0, 2, scratch, 1, 2);
     }
     fluid_synth_system_reset(synth_->synth);
     fluid_synth_reverb_on(synth_->synth, -1, 0);
-    next_ = 0;
-    musicFrame_ = 0;
-    quietSince_ = UINT64_MAX;
 }
 
 bool MidiRenderer::Playing() const {

@@ -47,12 +47,14 @@ class MidiRenderer {
 
   private:
     struct Synth;
-    MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song, std::unique_ptr<Synth> synth);
+    MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song, std::string soundFont,
+                 std::unique_ptr<Synth> synth);
     void Dispatch(const platform::midi::MidiEvent& e);
     void Pull(float* out, size_t frames);
     void WatchTail();
 
     std::shared_ptr<const platform::midi::SmfSong> song_;
+    std::string soundFont_;
     std::unique_ptr<Synth> synth_;
     bool playing_ = false;
     size_t next_ = 0;                   // index of the next event to hand to the synthesizer

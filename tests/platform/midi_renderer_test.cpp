@@ -1,0 +1,209 @@
+#include "platform/pulse/midi_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/pulse/soundfont.h"
+#include "support/pcm.h"
+#include "support/smf_builder.h"
+
+using platform::midi::SmfSong;
+using platform::pulse::MidiRenderer;
+using platform::pulse::RenderOffline;
+using testsupport::SmfBuilder;
+
+namespace {
+
+std::shared_ptr<const SmfSong> Song(const std::vector<uint8_t>& bytes) {
+    std::string error;
+    auto song = platform::midi::ReadSmf(bytes.data(), bytes.size(), &error);
+    EXPECT_TRUE(song) << error;
+    return std::make_shared<const SmfSong>(song.value_or(SmfSong{}));
+}
+
+std::unique_ptr<MidiRenderer> Renderer(const std::vector<uint8_t>& bytes) {
+    std::string error;
+    auto r = MidiRenderer::Create(Song(bytes), &error);
+    EXPECT_TRUE(r) << error;
+    return r;
+}
+
+std::vector<float> Take(MidiRenderer& r, size_t frames, size_t slice) {
+    std::vector<float> out(2 * frames);
+    for (size_t at = 0; at < frames; at += slice)
+        r.Render(out.data() + 2 * at, std::min(slice, frames - at));
+    return out;
+}
+
+std::vector<int16_t> Left(const std::vector<float>& interleaved) {
+    std::vector<int16_t> left(interleaved.size() / 2);
+    for (size_t i = 0; i < left.size(); ++i)
+        left[i] = int16_t(std::lround(std::clamp(interleaved[2 * i], -1.0f, 1.0f) * 32767));
+    return left;
+}
+
+// The reverb feeds itself a tiny offset against denormals; anything above -80 dB is sound.
+size_t FirstSound(const std::vector<float>& interleaved) {
+    for (size_t i = 0; i < interleaved.size(); ++i)
+        if (std::fabs(interleaved[i]) > 1e-4f) return i / 2;
+    return SIZE_MAX;
+}
+
+// 100 ticks a second (SMPTE 25 fps, 4 ticks a frame): tick t sounds at frame 441 t.
+SmfBuilder HundredTicksASecond() {
+    return SmfBuilder(0, uint16_t(0xE704));
+}
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace
+
+TEST(MidiRender, NotesSoundAtTheirPitches) {
+    const std::vector<uint8_t> keys = {57, 64, 69, 76};
+    std::string error;
+    const auto out = RenderOffline(Song(testsupport::MelodySmf(keys, 0.5)), &error);
+    ASSERT_FALSE(out.empty()) << error;
+    const auto left = Left(out);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const size_t from = size_t((i * 0.5 + 0.15) * 44100);
+        const double hz = testsupport::EstimatePitch(left, from, 8192);
+        const double want = testsupport::KeyFrequency(keys[i]);
+        EXPECT_NEAR(hz, want, want * 0.02) << "note " << i;
+    }
+}
+
+// FluidSynth starts voices on its 64-frame blocks: a note sounds from the first block boundary at
+// or after its frame, with the same attack as a note at frame 0; never earlier.
+TEST(MidiRender, ANoteStartsOnTheFirstBlockAtOrAfterItsFrame) {
+    auto render = [](uint32_t tick) {
+        auto r =
+            Renderer(HundredTicksASecond().NoteOn(tick, 0, 72, 127).NoteOff(20, 0, 72).Bytes());
+        r->Start();
+        return Take(*r, 44100, 1024);
+    };
+    const auto reference = render(0);
+    const size_t attack = FirstSound(reference);
+    ASSERT_LT(attack, 64u);
+    for (uint32_t tick : {64u, 7u, 13u, 29u}) {
+        const auto out = render(tick);
+        const size_t frame = 441 * tick, start = (frame + 63) / 64 * 64;
+        EXPECT_EQ(FirstSound(out), start + attack) << "tick " << tick;
+    }
+}
+
+TEST(MidiRender, SlicingOfRenderCallsDoesNotChangeTheSound) {
+    SmfBuilder b = HundredTicksASecond();
+    b.NoteOn(3, 0, 60, 100).NoteOn(5, 9, 38, 110).Raw(1, {0xB0, 10, 20}).NoteOff(40, 0, 60);
+    b.Raw(0, {0xE0, 0x00, 0x60}).NoteOn(7, 0, 67, 90).NoteOff(30, 0, 67);
+    const auto bytes = b.Bytes();
+    std::vector<std::vector<float>> renders;
+    for (size_t slice : {size_t(1024), size_t(37), size_t(4410), size_t(1)}) {
+        auto r = Renderer(bytes);
+        r->Start();
+        renders.push_back(Take(*r, 44100, slice));
+        EXPECT_EQ(r->MusicFrame(), 44100u);
+    }
+    for (size_t i = 1; i < renders.size(); ++i) EXPECT_TRUE(renders[i] == renders[0]) << i;
+    EXPECT_GT(testsupport::Rms(Left(renders[0])), 100);
+}
+
+TEST(MidiRender, RewindRendersTheSameAgain) {
+    const auto bytes = testsupport::MelodySmf({60, 67, 72}, 0.3);
+    auto r = Renderer(bytes);
+    r->Start();
+    const auto first = Take(*r, 50000, 1024);
+    // Stop mid-song, off the synthesizer's block grid, then start over.
+    r->Rewind();
+    EXPECT_FALSE(r->Playing());
+    EXPECT_EQ(r->MusicFrame(), 0u);
+    r->Start();
+    const auto second = Take(*r, 50000, 1000);
+    EXPECT_TRUE(first == second);
+    r->Stop();
+    r->Rewind();
+    r->Start();
+    EXPECT_TRUE(Take(*r, 50000, 333) == first);
+}
+
+TEST(MidiRender, SilentAndStillUntilStartAndAfterStop) {
+    auto r = Renderer(testsupport::MelodySmf({60, 62}, 0.5));
+    std::vector<float> out(2 * 2048, 1.0f);
+    r->Render(out.data(), 2048);
+    EXPECT_EQ(FirstSound(out), SIZE_MAX);
+    EXPECT_EQ(r->MusicFrame(), 0u);
+    r->Start();
+    EXPECT_TRUE(r->Playing());
+    const auto playing = Take(*r, 10000, 1024);
+    EXPECT_GT(testsupport::Rms(Left(playing)), 100);
+    r->Stop();
+    EXPECT_FALSE(r->Playing());
+    std::fill(out.begin(), out.end(), 1.0f);
+    r->Render(out.data(), 2048);
+    EXPECT_EQ(FirstSound(out), SIZE_MAX);
+    EXPECT_EQ(r->MusicFrame(), 10000u);
+}
+
+TEST(MidiRender, FinishedAfterTheReleaseDiesAwayButBounded) {
+    const auto bytes = testsupport::MelodySmf({60, 64}, 0.5);
+    const auto song = Song(bytes);
+    std::string error;
+    const auto out = RenderOffline(song, &error);
+    const size_t frames = out.size() / 2;
+    EXPECT_GT(frames, song->lengthFrames + 4410);  // release plus reverb after the last note-off
+    EXPECT_LT(frames, song->lengthFrames + 3 * 44100);
+    const auto left = Left(out);
+    EXPECT_LT(testsupport::Rms(left, frames - 1024), 2.0);
+
+    // An organ held forever still ends 5 s after the last event.
+    SmfBuilder held = HundredTicksASecond();
+    held.Program(0, 0, 19).NoteOn(0, 0, 60, 100).NoteOn(0, 0, 64, 100).Raw(50, {0xFF, 0x2F, 0});
+    const auto heldSong = Song(held.Bytes(false));
+    auto r = MidiRenderer::Create(heldSong, &error);
+    ASSERT_TRUE(r) << error;
+    EXPECT_EQ(r->LengthMs(), 500u);
+    r->Start();
+    std::vector<float> chunk(2 * 1024);
+    while (!r->Finished() && r->MusicFrame() < 20 * 44100) r->Render(chunk.data(), 1024);
+    EXPECT_TRUE(r->Finished());
+    EXPECT_GE(r->MusicFrame(), heldSong->lengthFrames + 5 * 44100);
+    EXPECT_LT(r->MusicFrame(), heldSong->lengthFrames + 5 * 44100 + 1024);
+    EXPECT_GT(testsupport::Rms(Left(chunk)), 100);  // still sounding when cut off
+}
+
+TEST(MidiRender, NoSoundFontIsAClearError) {
+    ScopedEnv env("TONVERA_SOUNDFONT", "/nonexistent/piano.sf2");
+    std::string looked;
+    EXPECT_EQ(platform::pulse::FindSoundFont(&looked), "");
+    EXPECT_EQ(looked, "/nonexistent/piano.sf2");
+    std::string error;
+    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error));
+    EXPECT_NE(error.find("no SoundFont found"), std::string::npos) << error;
+    EXPECT_NE(error.find("/nonexistent/piano.sf2"), std::string::npos) << error;
+    EXPECT_TRUE(RenderOffline(Song(testsupport::MelodySmf({60}, 0.1)), &error).empty());
+}
+
+TEST(MidiRender, AFileThatIsNoSoundFontIsRefused) {
+    ScopedEnv env("TONVERA_SOUNDFONT", TONVERA_SOURCE_DIR "/CMakeLists.txt");
+    std::string error;
+    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error));
+    EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
+}
