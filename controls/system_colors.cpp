@@ -13,6 +13,7 @@ QColor SystemColor(TSystemColor color) {
         case clBtnHighlight:
             return palette.color(QPalette::Active, QPalette::Light);
         case clWindowFrame:
+            return palette.color(QPalette::Active, QPalette::WindowText);
         case cl3DDkShadow:
             return palette.color(QPalette::Active, QPalette::Shadow);
         case cl3DLight:

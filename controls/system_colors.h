@@ -7,7 +7,7 @@ enum TSystemColor {
     clBtnFace,       // QPalette::Button: face of buttons and dialogs
     clBtnShadow,     // QPalette::Dark: the grey shadow edge
     clBtnHighlight,  // QPalette::Light: the lit edge, white on most palettes
-    clWindowFrame,   // QPalette::Shadow: the dark outer frame of the active button
+    clWindowFrame,   // QPalette::WindowText: the black outer frame of the active button
     cl3DDkShadow,    // QPalette::Shadow: the outermost dark edge of a raised frame
     cl3DLight,       // QPalette::Midlight: the inner lit edge of a raised frame
 };
