@@ -120,6 +120,12 @@ void TCustomComboEdit::resizeEvent(QResizeEvent* event) {
     UpdateButtonPlace();
 }
 
+// A hidden widget gets its resize event only when shown.
+void TCustomComboEdit::showEvent(QShowEvent* event) {
+    QLineEdit::showEvent(event);
+    UpdateButtonPlace();
+}
+
 void TCustomComboEdit::changeEvent(QEvent* event) {
     QLineEdit::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::ApplicationFontChange) {
