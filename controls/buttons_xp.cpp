@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 
 #include "controls/button_face.h"
 
@@ -17,8 +18,8 @@ class TDialogKeys : public QObject {
     using QObject::QObject;
 
     static void Install() {
-        static TDialogKeys* keys = nullptr;
-        if (keys == nullptr && qApp != nullptr) {
+        static QPointer<TDialogKeys> keys;
+        if (keys.isNull() && qApp != nullptr) {
             keys = new TDialogKeys(qApp);
             qApp->installEventFilter(keys);
         }
@@ -58,11 +59,14 @@ TBitBtnXP::TBitBtnXP(QWidget* parent) : QPushButton(parent) {
     // Connected before anyone else can connect, so the dialog's result is set before the
     // window's own click handlers run.
     connect(this, &QAbstractButton::clicked, this, &TBitBtnXP::OnClicked);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { UpdateActive(now); });
+    focusTracking_ = connect(qApp, &QApplication::focusChanged, this,
+                             [this](QWidget*, QWidget* now) { UpdateActive(now); });
 }
 
-TBitBtnXP::~TBitBtnXP() = default;
+// The base destructor moves the focus away; by then this part of the button is gone.
+TBitBtnXP::~TBitBtnXP() {
+    disconnect(focusTracking_);
+}
 
 bool TBitBtnXP::KindValuesKept() const {
     const TKindInfo& info = KindInfo(kind_);

@@ -5,7 +5,8 @@
 //
 // Enter clicks the window's active default button and Escape its enabled Cancel button, in any
 // window (a QDialog or a plain QWidget); a click inside a QDialog with ModalResult != 0 ends the
-// dialog with that result before clicked() reaches other receivers.
+// dialog with that result before clicked() reaches other receivers. A bkClose button closes its
+// window instead (clicked() is still emitted); bkHelp finds no help context and clicks plainly.
 //
 // A described caption surviving the kind: a window description sets Caption before Kind. Code
 // that builds a window expresses that either by setting Kind first and Caption after, or, in
@@ -98,4 +99,5 @@ class TBitBtnXP : public QPushButton {
     bool cancel_ = false;
     int modalResult_ = 0;
     bool loading_ = false;
+    QMetaObject::Connection focusTracking_;
 };

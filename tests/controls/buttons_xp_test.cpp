@@ -228,6 +228,19 @@ TEST(BitBtnXPWindow, DefaultButtonIsActiveWhileNoOtherButtonHasTheFocus) {
     EXPECT_FALSE(ok->IsActive());
 }
 
+TEST(BitBtnXPWindow, CloseKindClosesItsWindowAndHelpClicksPlainly) {
+    QDialog dialog;
+    auto* help = new TBitBtnXP(&dialog);
+    help->SetKind(bkHelp);
+    auto* close = new TBitBtnXP(&dialog);
+    close->SetKind(bkClose);
+    dialog.show();
+    help->click();
+    EXPECT_TRUE(dialog.isVisible()) << "modal result 0 ends nothing";
+    close->click();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
 TEST(BitBtnXPWindow, DoubleClickPressesTheButtonAgain) {
     QWidget window;
     TestWindow w(&window);
