@@ -1,0 +1,31 @@
+#include "platform/pulse/sequencer_source.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace platform::pulse {
+
+std::unique_ptr<SequencerSource> SequencerSource::Create(
+    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error) {
+    auto renderer = MidiRenderer::Create(song, error);
+    if (!renderer) return nullptr;
+    return std::unique_ptr<SequencerSource>(
+        new SequencerSource(std::move(song), std::move(renderer)));
+}
+
+void SequencerSource::SeekFrame(uint64_t frame) {
+    // A synthesizer cannot jump: replay the song from its start up to the frame, unheard, so
+    // that programs, controllers and the reverb stand as they would have.
+    if (frame < renderer_->MusicFrame()) renderer_->Rewind();
+    if (frame == renderer_->MusicFrame()) return;
+    std::vector<float> scratch(MidiRenderer::kChunkFrames * kChannels);
+    renderer_->Start();
+    while (renderer_->MusicFrame() < frame && !renderer_->Finished()) {
+        const uint64_t left = frame - renderer_->MusicFrame();
+        renderer_->Render(scratch.data(),
+                          size_t(std::min<uint64_t>(left, MidiRenderer::kChunkFrames)));
+    }
+    renderer_->Stop();
+}
+
+}  // namespace platform::pulse

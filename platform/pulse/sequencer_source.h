@@ -1,0 +1,38 @@
+#pragma once
+// The sequencer's sound: a MIDI song rendered by MidiRenderer, as a SoundSource.
+#include <memory>
+#include <string>
+
+#include "platform/midi/smf_reader.h"
+#include "platform/pulse/midi_renderer.h"
+#include "platform/pulse/sound_source.h"
+
+namespace platform::pulse {
+
+class SequencerSource : public SoundSource {
+  public:
+    // Null with the renderer's reason (no SoundFont, the synthesizer failed) in *error.
+    static std::unique_ptr<SequencerSource> Create(
+        std::shared_ptr<const platform::midi::SmfSong> song, std::string* error);
+
+    void Start() override { renderer_->Start(); }
+    void Stop() override { renderer_->Stop(); }
+    void SeekFrame(uint64_t frame) override;
+    void Render(float* interleaved, size_t frames) override {
+        renderer_->Render(interleaved, frames);
+    }
+    uint64_t Frame() const override { return renderer_->MusicFrame(); }
+    bool Finished() const override { return renderer_->Finished(); }
+    uint64_t LengthFrames() const override { return song_->lengthFrames; }
+    uint32_t LengthMs() const override { return song_->lengthMs; }
+
+  private:
+    SequencerSource(std::shared_ptr<const platform::midi::SmfSong> song,
+                    std::unique_ptr<MidiRenderer> renderer)
+        : song_(std::move(song)), renderer_(std::move(renderer)) {}
+
+    std::shared_ptr<const platform::midi::SmfSong> song_;
+    std::unique_ptr<MidiRenderer> renderer_;
+};
+
+}  // namespace platform::pulse
