@@ -1,0 +1,233 @@
+#include "engine/capture.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <new>
+#include <thread>
+
+#include "engine/capture_limit.h"
+#include "engine/wave_writer.h"
+#include "platform/thread_queue.h"
+#include "platform/wavein.h"
+
+namespace engine {
+
+namespace {
+
+constexpr DWORD kSampleRate = 44100;
+constexpr WORD kBlockAlign = 4;
+constexpr DWORD kBufferBytes = kSampleRate * kBlockAlign;  // one second
+
+// The capture thread: its own message queue, ready before the device is opened.
+class TMyThread {
+  public:
+    TMyThread() : thread_([this] { Run(); }) { threadId_ = ready_.get_future().get(); }
+    ~TMyThread() {
+        if (!thread_.joinable()) return;
+        Terminate();
+        PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    TMyThread(const TMyThread&) = delete;
+    TMyThread& operator=(const TMyThread&) = delete;
+
+    DWORD ThreadID() const { return threadId_; }
+    void Terminate() { terminated_.store(true, std::memory_order_release); }
+    bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
+
+    // Ends only at WM_QUIT; the caller posts it once the device can post nothing more.
+    void WaitFor(const std::function<void()>& pumpMessages) {
+        if (pumpMessages) {
+            while (finishedFuture_.wait_for(std::chrono::milliseconds(10)) !=
+                   std::future_status::ready)
+                pumpMessages();
+        }
+        thread_.join();
+    }
+
+  private:
+    void Run();
+    void Execute();
+
+    std::atomic<bool> terminated_{false};
+    std::promise<DWORD> ready_;
+    std::promise<void> finished_;
+    std::future<void> finishedFuture_ = finished_.get_future();
+    DWORD threadId_ = 0;
+    std::thread thread_;  // last: starts once everything above exists
+};
+
+// Program-wide: one capture at a time. While the capture thread runs it alone touches
+// toggle, captureBuffer, captureLength and reachedLimit; the UI thread reads them only after
+// it has joined the thread.
+struct CaptureState {
+    WAVEFORMATEX format{};
+    HWAVEIN device = nullptr;
+    std::vector<char> buffer1, buffer2;
+    WAVEHDR header1{}, header2{};
+    int toggle = 0;
+    std::vector<uint8_t> captureBuffer;
+    uint64_t captureLength = 0;
+    uint64_t limit = kLargestCapture;
+    bool reachedLimit = false;
+    bool deviceOpened = false;
+    OutputPathReader outputPath;
+    PreviewSink preview;
+    std::unique_ptr<TMyThread> thread;
+};
+
+CaptureState& State() {
+    static CaptureState s;
+    return s;
+}
+
+uint64_t g_limitForTesting = 0;
+
+// Appends what the header holds, up to the limit; returns the bytes kept.
+uint64_t Append(CaptureState& s, const WAVEHDR& h) {
+    const uint64_t n = std::min<uint64_t>(h.dwBytesRecorded, h.dwBufferLength);
+    const uint64_t kept = std::min(n, s.limit - s.captureLength);
+    if (kept < n) s.reachedLimit = true;
+    if (kept == 0) return 0;
+    try {
+        s.captureBuffer.insert(s.captureBuffer.end(), h.lpData, h.lpData + kept);
+    } catch (const std::bad_alloc&) {
+        // Keep what fits in memory: a valid shorter file beats losing the whole recording.
+        s.reachedLimit = true;
+        s.limit = s.captureLength;
+        return 0;
+    }
+    s.captureLength += kept;
+    return kept;
+}
+
+void OnBufferDone(CaptureState& s, TMyThread& thread) {
+    // The device hands buffers back in the order they were queued, so the notices alternate.
+    WAVEHDR& h = s.toggle == 0 ? s.header1 : s.header2;
+    s.toggle = s.toggle == 0 ? 1 : 0;
+    const uint64_t kept = Append(s, h);
+    // After the stop the reset hands back every buffer; queueing one again would only lose it.
+    if (!thread.Terminated()) waveInAddBuffer(s.device, &h, sizeof(WAVEHDR));
+    if (kept && s.preview)
+        s.preview(std::vector<uint8_t>(s.captureBuffer.end() - std::ptrdiff_t(kept),
+                                       s.captureBuffer.end()));
+}
+
+void TMyThread::Run() {
+    Execute();
+    finished_.set_value();
+}
+
+void TMyThread::Execute() {
+    platform::ThreadQueue queue;
+    ready_.set_value(queue.threadId());
+    // The stop flag does not end the loop: the notices that the stop's reset posts carry the
+    // last bytes recorded, and WM_QUIT, posted after them, ends the thread.
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == MM_WIM_DATA) OnBufferDone(State(), *this);
+    }
+}
+
+void ReleaseCapture(CaptureState& s) {
+    s.captureBuffer = {};
+    s.captureLength = 0;
+    s.buffer1 = {};
+    s.buffer2 = {};
+    s.header1 = {};
+    s.header2 = {};
+    s.device = nullptr;
+    s.outputPath = nullptr;
+    s.preview = nullptr;
+}
+
+}  // namespace
+
+void SetCaptureLimitForTesting(uint64_t bytes) {
+    g_limitForTesting = std::min(bytes, kLargestCapture) / 4 * 4;
+}
+
+void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
+    CaptureState& s = State();
+    if (s.thread) return;
+
+    s.format = {};
+    s.format.wFormatTag = WAVE_FORMAT_PCM;
+    s.format.nChannels = 2;
+    s.format.nSamplesPerSec = kSampleRate;
+    s.format.nAvgBytesPerSec = kBufferBytes;
+    s.format.nBlockAlign = kBlockAlign;
+    s.format.wBitsPerSample = 16;
+    s.format.cbSize = 0;
+
+    s.device = nullptr;
+    s.buffer1.assign(kBufferBytes, 0);
+    s.buffer2.assign(kBufferBytes, 0);
+    s.header1 = {};
+    s.header2 = {};
+    s.header1.lpData = s.buffer1.data();
+    s.header1.dwBufferLength = kBufferBytes;
+    s.header2.lpData = s.buffer2.data();
+    s.header2.dwBufferLength = kBufferBytes;
+
+    s.captureBuffer = {};
+    s.captureLength = 0;
+    s.limit = g_limitForTesting ? g_limitForTesting : kLargestCapture;
+    s.reachedLimit = false;
+    s.deviceOpened = false;
+    s.toggle = 0;
+    s.outputPath = std::move(outputPath);
+    s.preview = std::move(preview);
+
+    s.thread = std::make_unique<TMyThread>();
+
+    HWAVEIN device = nullptr;
+    if (waveInOpen(&device, WAVE_MAPPER, &s.format, s.thread->ThreadID(), 0, CALLBACK_THREAD) !=
+        MMSYSERR_NOERROR)
+        return;
+    s.device = device;
+    s.deviceOpened = true;
+
+    waveInPrepareHeader(s.device, &s.header1, sizeof(WAVEHDR));
+    waveInPrepareHeader(s.device, &s.header2, sizeof(WAVEHDR));
+    waveInAddBuffer(s.device, &s.header1, sizeof(WAVEHDR));
+    waveInAddBuffer(s.device, &s.header2, sizeof(WAVEHDR));
+    s.toggle = 0;
+    waveInStart(s.device);
+}
+
+CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {
+    CaptureState& s = State();
+    CaptureResult result;
+    if (!s.thread) return result;
+    result.deviceOpened = s.deviceOpened;
+
+    s.thread->Terminate();
+    waveInStop(s.device);
+    waveInReset(s.device);
+    waveInClose(s.device);
+    // Every notice of the device is in the queue by now; this one comes after them all, and
+    // also wakes a thread whose device never opened.
+    PostThreadMessageA(s.thread->ThreadID(), WM_QUIT, 0, 0);
+    s.thread->WaitFor(pumpMessages);
+    s.thread.reset();
+
+    struct Release {
+        CaptureState& s;
+        ~Release() { ReleaseCapture(s); }
+    } release{s};
+
+    result.bytesCaptured = s.captureLength;
+    result.reachedSizeLimit = s.reachedLimit;
+    if (s.captureLength != 0) {
+        result.path = s.outputPath ? s.outputPath() : std::string();
+        result.fileWritten =
+            WriteWaveFile(result.path, s.captureBuffer.data(), s.captureLength, true, true, 44100);
+    }
+    return result;
+}
+
+}  // namespace engine

@@ -1,0 +1,15 @@
+#pragma once
+// How large a capture may grow: the largest data a RIFF/WAVE file holds, in whole frames.
+#include <cstdint>
+
+#include "engine/wave_writer.h"
+
+namespace engine {
+
+constexpr uint64_t kLargestCapture = kLargestWaveData / 4 * 4;
+
+// For tests, which cannot record 4 GB: the limit of the next captures (rounded down to whole
+// frames); 0 restores kLargestCapture. Call only while no capture runs.
+void SetCaptureLimitForTesting(uint64_t bytes);
+
+}  // namespace engine
