@@ -70,9 +70,11 @@ double EstimateFrequency(const std::vector<int16_t>& s, int rate) {
     const int peak = Peak(s);
     const int loud = peak / 4;
     size_t first = 0, last = 0, crossings = 0;
-    bool seen = false;
+    bool seen = false, sounding = false;
     for (size_t i = 1; i < s.size(); ++i) {
-        if (std::abs(s[i]) < loud && std::abs(s[i - 1]) < loud && !seen) continue;
+        // Counting starts once the signal is loud; its crossings themselves are near zero.
+        sounding = sounding || std::abs(s[i]) >= loud;
+        if (!sounding) continue;
         if (s[i - 1] < 0 && s[i] >= 0) {
             if (!seen) {
                 first = i;
