@@ -17,9 +17,20 @@ void TPreviewBox::ShowNewest(std::vector<uint8_t> bytes) {
 }
 
 void TPreviewBox::PostNewest(std::vector<uint8_t> bytes) {
+    const unsigned generation = generation_.load();
     QMetaObject::invokeMethod(
-        this, [this, b = std::move(bytes)]() mutable { ShowNewest(std::move(b)); },
+        this,
+        [this, generation, b = std::move(bytes)]() mutable {
+            if (generation == generation_.load()) ShowNewest(std::move(b));
+        },
         Qt::QueuedConnection);
+}
+
+void TPreviewBox::Clear() {
+    ++generation_;
+    pending_ = false;
+    newest_.clear();
+    update();
 }
 
 void TPreviewBox::paintEvent(QPaintEvent*) {

@@ -2,6 +2,7 @@
 // PaintBox1: the waveform preview surface. The capture hands each newest buffer over from its
 // own thread; it is drawn on the next paint, once: any later repaint shows the empty field.
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -19,6 +20,8 @@ class TPreviewBox : public QWidget {
     void ShowNewest(std::vector<uint8_t> bytes);
     // Any thread: queues the buffer for the UI thread (the capture's preview sink).
     void PostNewest(std::vector<uint8_t> bytes);
+    // UI thread: back to the empty field; buffers still on their way are dropped.
+    void Clear();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -26,6 +29,7 @@ class TPreviewBox : public QWidget {
   private:
     std::vector<uint8_t> newest_;
     bool pending_ = false;
+    std::atomic<unsigned> generation_{0};
 };
 
 }  // namespace app

@@ -1,0 +1,103 @@
+#pragma once
+// TMainForm: the program's one window. The conversion and playback runs live in its click
+// handlers; the command-line mode in its show event.
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/capture.h"
+#include "media/mplayer.h"
+
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QScrollArea;
+class QSlider;
+class TAboutBox;
+class TBitBtnXP;
+class TFilenameEdit;
+
+namespace app {
+
+class TPreviewBox;
+
+// The message of a run started without both paths.
+extern const char* const kSelectFilesFirst;
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+  public:
+    // arguments: the command line after the program's name, counted up to the first empty one.
+    explicit TMainForm(std::vector<std::string> arguments = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    TMediaPlayer MediaPlayer1;
+    QFrame* Bevel1 = nullptr;
+    TBitBtnXP* KonvertBtn = nullptr;
+    TBitBtnXP* StopPlayBtn = nullptr;
+    TFilenameEdit* FilenameEdit1 = nullptr;
+    TFilenameEdit* FilenameEdit2 = nullptr;
+    QSlider* TrackBar1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    TPreviewBox* PaintBox1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* Label4 = nullptr;
+    TBitBtnXP* PlayWAVBtn = nullptr;
+    TBitBtnXP* AboutBtn = nullptr;
+    QLabel* Label5 = nullptr;
+
+    // The executable's folder, ending in "/".
+    QString ProgramFolder;
+
+    void FormCreate();
+    // FormCreate for an executable at the given path.
+    void FormCreateFor(const QString& executablePath);
+    void FormShow();
+    void AboutBtnClick();
+
+    void KonvertBtnClick();
+    void PlayWAVBtnClick();
+    void StopPlayBtnClick();
+
+    // The hidden buttons' handlers.
+    void SetMixerBtnClick();
+    void RecordBtnClick();
+    engine::CaptureResult StopBtnClick();
+
+    void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
+
+    // Whether the last conversion wrote its WAV file whole.
+    bool LastConversionWhole() const { return lastConversionWhole_; }
+    // How the command-line mode ends the program: by default an exit with this code, posted to
+    // the application's queue.
+    void SetQuitRequest(std::function<void(int exitCode)> quit) { quitRequest_ = std::move(quit); }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void BuildControls();
+    void Poll(const std::string& totalTime);
+    void ReportConversion(const engine::CaptureResult& result, int32_t underflows,
+                          const std::string& playError);
+    void DrawConsoleProgress(const std::string& clock, int percent);
+    void EndConsoleProgress();
+    void OnStopSignal();
+
+    std::vector<std::string> arguments_;
+    TAboutBox* aboutBox_ = nullptr;
+    std::function<void(int)> quitRequest_;
+    std::string convertingMidi_;  // the MIDI file of the running conversion
+    bool lastConversionWhole_ = false;
+    bool commandLineRun_ = false;
+    bool stopRequested_ = false;
+    bool shown_ = false;
+    std::string consoleLine_;
+};
+
+}  // namespace app

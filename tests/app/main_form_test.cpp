@@ -1,0 +1,411 @@
+// The main window against in-memory devices: its states while converting and playing, the
+// messages of a run, the command-line mode and the default output path.
+#include "app/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/messages.h"
+#include "app/preview_box.h"
+#include "controls/buttons_xp.h"
+#include "controls/tool_edit.h"
+#include "media/notice_poster.h"
+#include "platform/fake/fake_mci.h"
+#include "platform/fake/fake_mixer.h"
+#include "platform/fake/fake_wavein.h"
+#include "platform/services.h"
+#include "support/pcm.h"
+
+namespace {
+
+using platform::fake::FakeMci;
+using platform::fake::FakeMedium;
+using platform::fake::FakeWaveIn;
+
+std::vector<uint8_t> Silence(size_t frames) {
+    return std::vector<uint8_t>(frames * 4, 0);
+}
+
+class MainFormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        media::InstallQtNoticePoster();
+        auto mci = std::make_unique<FakeMci>();
+        mci_ = mci.get();
+        platform::InstallMci(std::move(mci));
+        auto wavein = std::make_unique<FakeWaveIn>();
+        wavein_ = wavein.get();
+        platform::InstallWaveIn(std::move(wavein));
+        platform::InstallMixer(std::make_unique<platform::fake::FakeMixer>());
+        previousSink_ =
+            app::SetMessageSink([this](const app::TMessage& m) { messages_.push_back(m); });
+        ASSERT_TRUE(dir_.isValid());
+        folder_ = dir_.path() + "/with blank";
+        QDir().mkpath(folder_);
+        midi_ = folder_ + "/song.mid";
+        wav_ = folder_ + "/song out.wav";
+        std::ofstream(midi_.toStdString()) << "MThd";
+    }
+    void TearDown() override {
+        app::SetMessageSink(previousSink_);
+        app::SetHeadless(false);
+        form_.reset();
+        platform::InstallMci(nullptr);
+        platform::InstallWaveIn(nullptr);
+        platform::InstallMixer(nullptr);
+    }
+
+    app::TMainForm& Form(std::vector<std::string> args = {}) {
+        form_ = std::make_unique<app::TMainForm>(std::move(args));
+        form_->SetQuitRequest([this](int code) { quitCodes_.push_back(code); });
+        return *form_;
+    }
+    void SetPaths(app::TMainForm& f) {
+        f.FilenameEdit1->SetFileName(midi_);
+        f.FilenameEdit2->SetFileName(wav_);
+    }
+    // Runs `during` once the run polls, then ends the medium as a finished piece would.
+    void During(std::function<void()> during, bool playToEnd = true) {
+        QTimer::singleShot(20, form_.get(), [this, during, playToEnd] {
+            duringRan_ = true;
+            during();
+            if (playToEnd && form_->MediaPlayer1.IsOpen())
+                mci_->PlayToEnd(form_->MediaPlayer1.DeviceId());
+        });
+    }
+    // Runs each step 150 ms after the one before while the run polls, then ends the medium.
+    void Steps(std::vector<std::function<void()>> steps, size_t at = 0) {
+        QTimer::singleShot(at == 0 ? 20 : 150, form_.get(), [this, steps, at] {
+            duringRan_ = true;
+            steps[at]();
+            if (at + 1 < steps.size())
+                Steps(steps, at + 1);
+            else if (form_->MediaPlayer1.IsOpen())
+                mci_->PlayToEnd(form_->MediaPlayer1.DeviceId());
+        });
+    }
+    FakeMedium* Medium() { return mci_->Device(form_->MediaPlayer1.DeviceId()); }
+    size_t Count(UINT msg) const {
+        size_t n = 0;
+        for (const auto& c : mci_->Log()) n += c.msg == msg;
+        return n;
+    }
+
+    FakeMci* mci_ = nullptr;
+    FakeWaveIn* wavein_ = nullptr;
+    std::unique_ptr<app::TMainForm> form_;
+    std::vector<app::TMessage> messages_;
+    std::vector<int> quitCodes_;
+    app::MessageSink previousSink_;
+    QTemporaryDir dir_;
+    QString folder_, midi_, wav_;
+    bool duringRan_ = false;
+};
+
+TEST_F(MainFormTest, CreatedIdleWithTheLayoutsTextsAndDefaults) {
+    auto& f = Form();
+    EXPECT_EQ(f.windowTitle(), "Brennholt Tonvera");
+    EXPECT_EQ(f.size(), QSize(457, 421));
+    EXPECT_EQ(f.minimumSize(), f.maximumSize());
+    EXPECT_EQ(f.font().pixelSize(), 11);
+    EXPECT_EQ(f.KonvertBtn->geometry(), QRect(92, 384, 145, 25));
+    EXPECT_EQ(f.KonvertBtn->text(), "Convert file");
+    EXPECT_EQ(f.StopPlayBtn->geometry(), QRect(244, 384, 121, 25));
+    EXPECT_EQ(f.StopPlayBtn->text(), "Cancel");
+    EXPECT_TRUE(f.StopPlayBtn->Cancel());
+    EXPECT_EQ(f.PlayWAVBtn->text(), "Play WAV file");
+    EXPECT_EQ(f.AboutBtn->text(), "About the program...");
+    EXPECT_EQ(f.FilenameEdit1->geometry(), QRect(88, 32, 361, 21));
+    EXPECT_EQ(f.FilenameEdit1->DialogKind(), dkOpen);
+    EXPECT_EQ(f.FilenameEdit1->Filter(), "MIDI-Dateien (*.mid)|*.mid");
+    EXPECT_EQ(f.FilenameEdit2->DialogKind(), dkSave);
+    EXPECT_EQ(f.FilenameEdit2->Filter(), "WAV-Dateien (*.wav)|*.wav");
+    EXPECT_EQ(f.TrackBar1->value(), 30);
+    EXPECT_EQ(f.TrackBar1->pageStep(), 2);
+    EXPECT_EQ(f.ScrollBox1->geometry(), QRect(8, 136, 441, 121));
+    EXPECT_EQ(f.PaintBox1->size(), QSize(437, 117));
+    EXPECT_TRUE(f.Label5->text().contains("the mircrophone connector"));
+    EXPECT_TRUE(f.Label5->wordWrap());
+    EXPECT_EQ(f.Bevel1->geometry().top(), 371);
+
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
+    EXPECT_FALSE(f.StopPlayBtn->isEnabled());
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    EXPECT_TRUE(f.Label4->text().isEmpty());
+    EXPECT_TRUE(f.FilenameEdit1->FileName().isEmpty());
+}
+
+TEST_F(MainFormTest, DefaultOutputPathBesideTheProgramQuotedWhenItHoldsABlank) {
+    auto& f = Form();
+    EXPECT_EQ(f.FilenameEdit2->FileName(), QCoreApplication::applicationDirPath() + "/out.wav");
+    EXPECT_TRUE(f.ProgramFolder.endsWith('/'));
+
+    f.FormCreateFor("/opt/my programs/tonvera");
+    EXPECT_EQ(f.ProgramFolder, "/opt/my programs/");
+    EXPECT_EQ(f.FilenameEdit2->text(), "\"/opt/my programs/out.wav\"");
+    EXPECT_EQ(f.FilenameEdit2->FileName(), "/opt/my programs/out.wav");
+
+    // A folder the field refuses: the error is shown, the field keeps what it had, no throw.
+    f.FilenameEdit2->SetFileName("");
+    f.FormCreateFor("/opt/[x]/tonvera");
+    EXPECT_TRUE(f.FilenameEdit2->text().isEmpty());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - /opt/[x]/out.wav.");
+    EXPECT_EQ(messages_[0].icon, app::TMsgIcon::miStop);
+}
+
+TEST_F(MainFormTest, EmptyPathShowsThePlainMessageAndTouchesNoPlayer) {
+    auto& f = Form();
+    f.KonvertBtn->click();  // MIDI field empty
+    f.FilenameEdit1->SetFileName(midi_);
+    f.FilenameEdit2->SetFileName("");
+    f.KonvertBtn->click();  // WAV field empty
+    ASSERT_EQ(messages_.size(), 2u);
+    for (const auto& m : messages_) {
+        EXPECT_EQ(m.text,
+                  "You have to select a midi and wav file first! Click on the little button at "
+                  "the right side of the file name edit fields!");
+        EXPECT_EQ(m.icon, app::TMsgIcon::miNone);
+    }
+    EXPECT_TRUE(mci_->Log().empty());
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
+}
+
+TEST_F(MainFormTest, ConvertingStateCaptureBeforePlayPreviewAndTheWrittenFile) {
+    auto& f = Form();
+    SetPaths(f);
+    mci_->ScriptMedium(midi_.toStdString(), FakeMedium{.length = 205000});
+    const auto sound = testsupport::StereoTone(440, 1.25, 0.5);
+    bool previewDrawn = false;
+    Steps({[&] {
+               EXPECT_FALSE(f.KonvertBtn->isEnabled());
+               EXPECT_TRUE(f.StopPlayBtn->isEnabled());
+               EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
+               // The capture is running.
+               EXPECT_TRUE(wavein_->WaitStarted(std::chrono::seconds(0)));
+               Medium()->position = 7000;
+               EXPECT_EQ(wavein_->Feed(sound), sound.size());
+           },
+           [&] {
+               EXPECT_EQ(f.Label4->text(), "0:07 / 3:25");
+               EXPECT_EQ(f.ProgressBar1->value(), 3);
+               // The full first second reached the preview through the UI thread's queue.
+               const QImage shot = f.PaintBox1->grab().toImage();
+               for (int x = 0; x < shot.width() && !previewDrawn; ++x)
+                   for (int y = 0; y < shot.height() && !previewDrawn; ++y)
+                       previewDrawn = shot.pixelColor(x, y) == app::TPreviewBox::Line();
+           }});
+    f.KonvertBtn->click();
+    ASSERT_TRUE(duringRan_);
+    EXPECT_TRUE(previewDrawn);
+    EXPECT_TRUE(messages_.empty()) << messages_.front().text.toStdString();
+    EXPECT_TRUE(f.LastConversionWhole());
+
+    // Idle again, the preview empty, the player closed.
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_FALSE(f.StopPlayBtn->isEnabled());
+    EXPECT_TRUE(f.Label4->text().isEmpty());
+    EXPECT_EQ(f.ProgressBar1->value(), 0);
+    EXPECT_FALSE(f.MediaPlayer1.IsOpen());
+    const QImage after = f.PaintBox1->grab().toImage();
+    EXPECT_EQ(after.pixelColor(200, 58), app::TPreviewBox::Background());
+
+    // The path with a blank arrived without its quotes, with every byte fed, the partial
+    // second included.
+    const auto wav = testsupport::ReadWav(wav_.toStdString());
+    ASSERT_TRUE(wav.has_value());
+    EXPECT_EQ(wav->data.size(), sound.size());
+    EXPECT_EQ(wav->channels, 2);
+    EXPECT_EQ(wav->sampleRate, 44100u);
+}
+
+TEST_F(MainFormTest, StopPlayBtnEndsTheConversionAndTheCaptureIsStillWritten) {
+    auto& f = Form();
+    f.show();
+    SetPaths(f);
+    const auto sound = Silence(30000);
+    During(
+        [&] {
+            wavein_->Feed(sound);
+            QTest::keyClick(f.FilenameEdit1, Qt::Key_Escape);  // the window's cancel button
+        },
+        false);
+    f.KonvertBtn->click();
+    ASSERT_TRUE(duringRan_);
+    EXPECT_EQ(Count(MCI_STOP), 1u);
+    EXPECT_TRUE(f.LastConversionWhole());
+    EXPECT_EQ(std::filesystem::file_size(wav_.toStdString()), 44u + sound.size());
+
+    // Outside a run the button is disabled and Escape does nothing.
+    QTest::keyClick(f.FilenameEdit1, Qt::Key_Escape);
+    EXPECT_EQ(Count(MCI_STOP), 1u);
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(MainFormTest, ARunThatWritesNothingOrGapsSaysSo) {
+    auto& f = Form();
+    SetPaths(f);
+    During([] {});  // nothing recorded
+    f.KonvertBtn->click();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "No WAV file was written: nothing was recorded.");
+    EXPECT_FALSE(f.LastConversionWhole());
+    EXPECT_FALSE(std::filesystem::exists(wav_.toStdString()));
+
+    messages_.clear();
+    wavein_->FailOpen(MMSYSERR_NODRIVER);
+    During([] {});
+    f.KonvertBtn->click();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_TRUE(messages_[0].text.contains("recording device")) << messages_[0].text.toStdString();
+    wavein_->FailOpen(MMSYSERR_NOERROR);
+
+    messages_.clear();
+    During([&] {
+        wavein_->Feed(Silence(1000));
+        Medium()->underflows = 3;
+    });
+    f.KonvertBtn->click();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_TRUE(messages_[0].text.contains("ran dry 3 time")) << messages_[0].text.toStdString();
+    EXPECT_FALSE(f.LastConversionWhole());
+    EXPECT_TRUE(std::filesystem::exists(wav_.toStdString()));
+
+    // A player that accepts the file but does not start: the poll ends at once.
+    messages_.clear();
+    mci_->FailNext(MCI_PLAY, MCIERR_HARDWARE);
+    f.KonvertBtn->click();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_TRUE(messages_[0].text.startsWith("The MIDI file could not be played"))
+        << messages_[0].text.toStdString();
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_FALSE(f.StopPlayBtn->isEnabled());
+}
+
+TEST_F(MainFormTest, ARefusedMidiFileEndsTheRunBeforeAnythingChanged) {
+    auto& f = Form();
+    SetPaths(f);
+    mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);
+    mci_->SetErrorText(MCIERR_FILE_NOT_FOUND, "Die Datei wurde nicht gefunden");
+    f.KonvertBtn->click();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Die Datei wurde nicht gefunden.");
+    EXPECT_EQ(messages_[0].icon, app::TMsgIcon::miStop);
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_EQ(wavein_->CallCount("waveInOpen"), 0u);
+}
+
+TEST_F(MainFormTest, TheWavPathNamingTheMidiFileIsRefusedBeforeAnythingPlays) {
+    auto& f = Form();
+    const std::string original = testsupport::ReadAll(midi_.toStdString()).size() ? "MThd" : "";
+    const QString link = dir_.path() + "/link.wav";
+    std::filesystem::create_symlink(midi_.toStdString(), link.toStdString());
+    const QString relative = QDir::current().relativeFilePath(midi_);
+    for (const QString& wav : {midi_, link, relative, folder_ + "/../with blank/song.mid"}) {
+        messages_.clear();
+        f.FilenameEdit1->SetFileName(midi_);
+        f.FilenameEdit2->SetFileName(wav);
+        f.KonvertBtn->click();
+        ASSERT_EQ(messages_.size(), 1u) << wav.toStdString();
+        EXPECT_TRUE(messages_[0].text.startsWith("The WAV file must not be the MIDI file itself"));
+        EXPECT_EQ(messages_[0].icon, app::TMsgIcon::miStop);
+    }
+    EXPECT_TRUE(mci_->Log().empty());
+    const auto bytes = testsupport::ReadAll(midi_.toStdString());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), original);
+}
+
+TEST_F(MainFormTest, PlayingStateAndStop) {
+    auto& f = Form();
+    SetPaths(f);
+    mci_->ScriptMedium(wav_.toStdString(), FakeMedium{.length = 0});
+    Steps({[&] {
+               EXPECT_FALSE(f.PlayWAVBtn->isEnabled());
+               EXPECT_TRUE(f.StopPlayBtn->isEnabled());
+               EXPECT_TRUE(f.KonvertBtn->isEnabled());
+           },
+           [&] {
+               // A length of 0 shows progress 0 rather than dividing by it.
+               EXPECT_EQ(f.ProgressBar1->value(), 0);
+               EXPECT_EQ(f.Label4->text(), "0:00 / 0:00");
+               f.StopPlayBtn->click();
+           }});
+    f.PlayWAVBtn->click();
+    ASSERT_TRUE(duringRan_);
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
+    EXPECT_FALSE(f.StopPlayBtn->isEnabled());
+    EXPECT_FALSE(f.MediaPlayer1.IsOpen());
+    EXPECT_EQ(wavein_->CallCount("waveInOpen"), 0u);
+    ASSERT_FALSE(mci_->Log().empty());
+    EXPECT_EQ(mci_->Log().front().elementName, wav_.toStdString());
+}
+
+TEST_F(MainFormTest, CommandLineConvertsSetsTheVolumeAndQuits) {
+    auto& f = Form({midi_.toStdString(), wav_.toStdString(), "150"});
+    During([&] { wavein_->Feed(Silence(5000)); });
+    f.FormShow();
+    EXPECT_EQ(f.TrackBar1->value(), 100);
+    EXPECT_EQ(f.FilenameEdit2->text(), "\"" + wav_ + "\"");
+    EXPECT_EQ(quitCodes_, std::vector<int>{0});
+    EXPECT_TRUE(std::filesystem::exists(wav_.toStdString()));
+
+    // A run that wrote nothing still ends the program, with a failure code.
+    quitCodes_.clear();
+    During([] {});
+    f.FormShow();
+    EXPECT_EQ(quitCodes_, std::vector<int>{1});
+}
+
+TEST_F(MainFormTest, CommandLineVolumeConversionAndClamping) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"150", 100}, {"-5", 0}, {"abc", 30}, {"50%", 30}, {"$20", 32}, {"0x10", 16}, {" 7", 7}};
+    for (const auto& [arg, volume] : cases) {
+        auto& f = Form({midi_.toStdString(), wav_.toStdString(), arg});
+        mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);  // ends each run right after the volume
+        f.FormShow();
+        EXPECT_EQ(f.TrackBar1->value(), volume) << arg;
+    }
+}
+
+TEST_F(MainFormTest, CommandLineErrorsKeepTheWindowOpenUnlessThereIsNoDisplay) {
+    auto& f = Form({"bad[1].mid", wav_.toStdString()});
+    f.FormShow();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - bad[1].mid.");
+    EXPECT_TRUE(quitCodes_.empty());
+    EXPECT_TRUE(mci_->Log().empty());
+
+    mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);
+    auto& g = Form({midi_.toStdString(), wav_.toStdString()});
+    g.FormShow();
+    EXPECT_TRUE(quitCodes_.empty());
+
+    app::SetHeadless(true);
+    auto& h = Form({"bad[1].mid", wav_.toStdString()});
+    h.FormShow();
+    EXPECT_EQ(quitCodes_, std::vector<int>{1});
+}
+
+TEST_F(MainFormTest, FewerThanTwoArgumentsStayInteractive) {
+    auto& f = Form({midi_.toStdString()});
+    f.FormShow();
+    EXPECT_TRUE(f.FilenameEdit1->FileName().isEmpty());
+    EXPECT_TRUE(quitCodes_.empty());
+    EXPECT_TRUE(mci_->Log().empty());
+}
+
+}  // namespace
