@@ -99,7 +99,6 @@ QRect PaintButtonFace(QPainter& painter, const QWidget& button, const TFaceState
                           QStyle::State_Raised | QStyle::State_On);
         option.state |= face.down ? QStyle::State_Sunken : QStyle::State_Raised;
         if (face.disabled) option.state &= ~QStyle::State_Enabled;
-        if (face.isActive) option.features |= QStyleOptionButton::DefaultButton;
         button.style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, &button);
         if (face.down) r.adjust(1, 1, -1, -1);
     } else if (face.down) {

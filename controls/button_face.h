@@ -14,7 +14,9 @@ constexpr unsigned DFCS_ADJUSTRECT = 0x2000;
 constexpr unsigned DFCS_INACTIVE = 0x0100;
 constexpr unsigned DFCS_PUSHED = 0x0200;
 
-// "Windows" is the classic style; every other style counts as a theme.
+// "Windows" is the classic style; every other style counts as a theme. The button asks its own
+// style, which is the application's unless one was set on the button. A themed face looks the
+// same whether the button is active or not; only the focus rectangle tells.
 bool IsThemedStyle(const QStyle* style);
 
 struct TFaceState {
