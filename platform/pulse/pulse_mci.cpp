@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -137,7 +138,11 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
     const std::string path = parms->lpstrElementName;
 
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return Fail(MCIERR_FILE_NOT_FOUND, "File: " + path);
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return Fail(MCIERR_FILE_NOT_FOUND, "File: " + path);
+        return Fail(MCIERR_FILE_READ, path + ": " + std::strerror(errno));
+    }
     if (S_ISDIR(st.st_mode)) return Fail(MCIERR_INVALID_FILE, path + " is a folder, not a file.");
     if (!S_ISREG(st.st_mode)) return Fail(MCIERR_INVALID_FILE, path + " is not a regular file.");
 
@@ -215,7 +220,10 @@ MCIERROR PulseMci::Close(MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR callback) {
     {
         std::lock_guard lock(mutex_);
         auto it = devices_.find(id);
-        if (it == devices_.end()) return MCIERR_INVALID_DEVICE_ID;
+        if (it == devices_.end()) {
+            details_[MCIERR_INVALID_DEVICE_ID].clear();
+            return MCIERR_INVALID_DEVICE_ID;
+        }
         d = std::move(it->second);
         devices_.erase(it);
     }

@@ -4,8 +4,6 @@
 // Any WAV that libsndfile decodes (integer PCM of any width, float, and its compressed kinds)
 // is played. Mono is played on both sides, more than two channels by their first two, and a rate
 // other than 44 100 Hz is converted by linear interpolation.
-#include <sndfile.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,18 +23,21 @@ class WaveSource : public SoundSource {
     void SeekFrame(uint64_t frame) override;
     void Render(float* interleaved, size_t frames) override;
     uint64_t Frame() const override { return frame_; }
-    bool Finished() const override { return frame_ >= lengthFrames_; }
+    bool Finished() const override { return frame_ >= endFrame_; }
     uint64_t LengthFrames() const override { return lengthFrames_; }
     uint32_t LengthMs() const override;
 
   private:
-    WaveSource(SNDFILE* file, const SF_INFO& info);
+    struct File;  // the libsndfile handle, kept out of this header
+    explicit WaveSource(std::unique_ptr<File> file);
     // The file's frame `index` as a stereo pair; false past the end.
     bool SourceFrame(uint64_t index, float* left, float* right);
 
-    SNDFILE* file_;
-    SF_INFO info_;
+    std::unique_ptr<File> file_;
+    int channels_, rate_;
+    uint64_t fileFrames_;
     uint64_t lengthFrames_;
+    uint64_t endFrame_;  // lengthFrames_, or less where the file's data ends before its header says
     uint64_t frame_ = 0;
     bool playing_ = false;
     // A window of the file's frames, all channels: [windowStart_, windowStart_ + windowFrames_).

@@ -339,6 +339,23 @@ TEST_F(PlayerOnServer, BadFilesAreRefusedAtOpenWithAClearText) {
     }
 }
 
+TEST_F(PlayerOnServer, WithoutASoundFontOpenNamesWhatWasLookedFor) {
+    WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60}, 0.5));
+    setenv("TONVERA_SOUNDFONT", Path("nowhere.sf2").c_str(), 1);
+    TMediaPlayer player;
+    player.FileName = Path("melody.mid");
+    std::string message;
+    try {
+        player.Open();
+    } catch (const EMCIDeviceError& e) {
+        message = e.Message();
+    }
+    unsetenv("TONVERA_SOUNDFONT");
+    EXPECT_EQ(player.LastError(), MCIERR_NO_SOUNDFONT);
+    EXPECT_NE(message.find(Path("nowhere.sf2")), std::string::npos) << message;
+    EXPECT_FALSE(player.IsOpen());
+}
+
 TEST_F(PlayerOnServer, WithoutASoundServerOpenFailsAtOnce) {
     WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60}, 0.5));
     const std::string saved = std::getenv("PULSE_SERVER");
@@ -358,6 +375,54 @@ TEST_F(PlayerOnServer, WithoutASoundServerOpenFailsAtOnce) {
     EXPECT_NE(message.find("No sound server"), std::string::npos) << message;
     EXPECT_FALSE(player.IsOpen());
     EXPECT_LT(ms, 3000);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlayerOnServer, APlayAfterAStopGoesOnFromTheKeptPosition) {
+    WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60, 64, 67}, 1.0));
+    TMediaPlayer player;
+    player.FileName = Path("melody.mid");
+    player.Open();
+    player.Play();
+    player.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
+    Pump(1200);
+    player.Stop();
+    const int32_t kept = player.Position();
+    ASSERT_GT(kept, 500);
+
+    const Run run = PlayToEnd(player, 10000);
+    EXPECT_GE(run.positions.front(), kept);
+    ExpectRisesToLength(run.positions, 3000);
+    EXPECT_LT(run.playMs, 3000 - kept + 6000);
+    EXPECT_EQ(player.Underflows(), 0);
+}
+
+TEST_F(PlayerOnServer, AServerThatDiesEndsThePlayWithAFailure) {
+    WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60, 64, 67}, 1.0));
+    TMediaPlayer player;
+    {
+        testsupport::PrivateServer server;
+        ASSERT_TRUE(server.ok());
+        player.FileName = Path("melody.mid");
+        player.Open();
+        player.Play();
+        Pump(500);
+        server.kill();
+        const auto start = Clock::now();
+        while (player.Mode() == pmPlaying && Ms(Clock::now() - start) < 5000) Pump(10);
+        EXPECT_LT(Ms(Clock::now() - start), 3000);
+        EXPECT_NE(player.Mode(), pmPlaying);
+        Pump(50);
+        EXPECT_EQ(player.LastNotice(), nsFailure);
+        EXPECT_LE(player.Position(), player.Length());
+        player.Close();
+        EXPECT_FALSE(player.IsOpen());
+        EXPECT_THROW(player.Open(), EMCIDeviceError);
+        EXPECT_EQ(player.LastError(), MCIERR_NO_SOUND_SERVER);
+    }
 }
 
 }  // namespace
