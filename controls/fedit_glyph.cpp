@@ -6,17 +6,17 @@ namespace {
 
 // One character per pixel: m magenta (transparent), k black, w white, g grey, s silver.
 constexpr std::array<const char*, 12> kRows = {
+    "mmmmmkkkkmmmmm",  //
+    "mmmmkmmmmkmmmm",  //
+    "mmmmkmmmkkkkkm",  //
     "mmmmmmmmmkkkmm",  //
-    "mmmmmmmmkmmmkm",  //
-    "mmmmmmmmmmmkkk",  //
-    "mkkkkmmmmmmmkm",  //
-    "kwwwwkkkkkkmmm",  //
-    "kwsgsgsgsgkmmm",  //
-    "kwgkkkkkkkkkkk",  //
-    "kwkwwwwwwwwwkm",  //
-    "kwkwsgsgsgskmm",  //
-    "kkwsgsgsgskmmm",  //
-    "kkwwwwwwwwkmmm",  //
+    "mkkkkmmmmmkmmm",  //
+    "kwwwwkkkkkkkmm",  //
+    "kwgggggggggkmm",  //
+    "kwggkkkkkkkkkk",  //
+    "kwgkwwwwwwwwkm",  //
+    "kwksssssssskmm",  //
+    "kksssssssskmmm",  //
     "mkkkkkkkkkmmmm",  //
 };
 
