@@ -275,6 +275,4 @@ class MixerService {
     virtual MMRESULT Open(UINT deviceId, std::unique_ptr<MixerDevice>* device) = 0;
 };
 
-// Installing a service (or none) first closes every mixer handle still open.
-
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -185,6 +187,32 @@ TEST_F(PulseMixerOnServer, DeadServerFailsEveryValueCallAndCloses) {
     EXPECT_NE(mixerSetControlDetails(h, &d, 0), MMSYSERR_NOERROR);
     EXPECT_NE(mixerGetControlDetailsA(h, &d, MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
     EXPECT_EQ(v, 100);
+    EXPECT_EQ(mixerClose(h), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulseMixerOnServer, ServerThatStopsAnsweringIsGivenUpOnAfterOneCall) {
+    testsupport::PrivateServer server({"speakers"});
+    ASSERT_TRUE(server.ok());
+    HMIXER h = nullptr;
+    ASSERT_EQ(mixerOpen(&h, 0, 0, 0, 0), MMSYSERR_NOERROR);
+    MIXERLINEA line{};
+    line.cbStruct = sizeof line;
+    line.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
+    ASSERT_EQ(mixerGetLineInfoA(h, &line, MIXER_GETLINEINFOF_COMPONENTTYPE), 0u);
+    MIXERCONTROLA control{};
+    MIXERLINECONTROLSA lc{sizeof lc, line.dwLineID,  {MIXERCONTROL_CONTROLTYPE_VOLUME},
+                          1,         sizeof control, &control};
+    ASSERT_EQ(mixerGetLineControlsA(h, &lc, MIXER_GETLINECONTROLSF_ONEBYTYPE), 0u);
+    LONG v = 100;
+    MIXERCONTROLDETAILS d{sizeof d, control.dwControlID, 1, 0, sizeof v, &v};
+
+    ::kill(server.pid(), SIGSTOP);
+    EXPECT_NE(mixerSetControlDetails(h, &d, 0), MMSYSERR_NOERROR);  // waits out its time
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 20; ++i) EXPECT_NE(mixerSetControlDetails(h, &d, 0), MMSYSERR_NOERROR);
+    // The rest fail without waiting again (each would take seconds otherwise).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ::kill(server.pid(), SIGCONT);
     EXPECT_EQ(mixerClose(h), MMSYSERR_NOERROR);
 }
 
