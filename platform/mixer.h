@@ -268,6 +268,8 @@ class MixerDevice {
                                  const std::vector<LONG>& values) = 0;
 };
 
+// The backend behind mixerOpen. Installing one (or none, platform::InstallMixer) first
+// closes every mixer handle still open.
 class MixerService {
   public:
     virtual ~MixerService() = default;
