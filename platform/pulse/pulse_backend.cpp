@@ -1,0 +1,16 @@
+#include "platform/pulse/pulse_backend.h"
+
+#include "platform/mci.h"
+#include "platform/mixer.h"
+#include "platform/services.h"
+#include "platform/wavein.h"
+
+namespace platform::pulse {
+
+void InstallPulseBackend() {
+    InstallWaveIn(MakeWaveIn());
+    InstallMixer(MakeMixer());
+    InstallMci(MakeMci());
+}
+
+}  // namespace platform::pulse
