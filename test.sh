@@ -7,7 +7,7 @@ jobs=$(nproc)
 
 ./scripts/install-deps.sh --tests
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 
 # The capture's threads under ThreadSanitizer, the SMF reader and the mixer arrays under
