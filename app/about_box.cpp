@@ -143,8 +143,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     Label1->setFont(bold);
     Label1->adjustSize();
     Label2 =
-        MakeLabel(Panel1, QStringLiteral("We build small, honest tools for musicians."),
-                  336, 112);
+        MakeLabel(Panel1, QStringLiteral("We build small, honest tools for musicians."), 336, 112);
     Label3 = MakeWrappedLabel(
         Panel1,
         QStringLiteral("News, updates and more programs from our workshop are waiting for you on "

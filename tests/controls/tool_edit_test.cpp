@@ -6,9 +6,11 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "controls/edit_button.h"
@@ -376,6 +378,56 @@ TEST(FilenameEditLook, GlyphIsSharedAndItsKeyColourNeverShows) {
             if ((p & 0xFFFFFF) == 0) ++black;
         }
     EXPECT_GT(black, 20);  // the folder's outline is drawn
+}
+
+}  // namespace
+
+namespace {
+
+using QtDialogTest = TempFiles;
+
+// Answers the real dialog once it is up, after reading what it shows.
+TEST_F(QtDialogTest, SettingsReachTheDialogAndTheAnswerComesBack) {
+    const QString folder = Folder("in here") + "/";
+    TFileDialogSettings settings;
+    settings.kind = dkSave;
+    settings.title = "Pick";
+    settings.filter = "MIDI-Dateien (*.mid)|*.mid|WAV-Dateien (*.wav)|*.wav";
+    settings.filterIndex = 2;
+    settings.initialDir = folder;
+    settings.fileName = folder + "take.wav";
+
+    QString title, selectedFilter, directory;
+    bool saving = false;
+    auto answer = [&](bool accept, const QString& typed, const QString& filter) {
+        QTimer::singleShot(0, [&, accept, typed, filter] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            title = dialog->windowTitle();
+            selectedFilter = dialog->selectedNameFilter();
+            directory = dialog->directory().absolutePath();
+            saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+            if (!accept) return dialog->reject();
+            dialog->selectNameFilter(filter);
+            dialog->selectFile(typed);
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
+        });
+    };
+
+    answer(true, folder + "chosen", "MIDI-Dateien (*.mid)");
+    const std::optional<QString> chosen = RunQtFileDialog(nullptr, settings);
+    EXPECT_EQ(title, "Pick");
+    EXPECT_EQ(selectedFilter, "WAV-Dateien (*.wav)");
+    EXPECT_EQ(directory + "/", folder);
+    EXPECT_TRUE(saving);
+    ASSERT_TRUE(chosen.has_value());
+    // No default extension: the name comes back as typed.
+    EXPECT_EQ(*chosen, folder + "chosen");
+    EXPECT_EQ(settings.filterIndex, 1);
+
+    answer(false, {}, {});
+    EXPECT_FALSE(RunQtFileDialog(nullptr, settings).has_value());
+    EXPECT_EQ(settings.filterIndex, 1);
 }
 
 }  // namespace
