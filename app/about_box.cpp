@@ -131,11 +131,10 @@ TAboutBox::TAboutBox(QWidget* parent)
     ProductName->adjustSize();
 
     Copyright = MakeLabel(Panel1, QStringLiteral("Copyright \u00a9 XXXX Jorin Vandersee"), 336, 40);
-    Comments =
-        MakeWrappedLabel(Panel1,
-                         QStringLiteral("A program of Brennholt Klangwerkstatt. Write to us: "
-                                        "jorin.vandersee@brennholt.example"),
-                         QRect(336, 56, 257, 33));
+    Comments = MakeWrappedLabel(Panel1,
+                                QStringLiteral("Brennholt Klangwerkstatt answers your mail at "
+                                               "jorin.vandersee@brennholt.example."),
+                                QRect(336, 56, 257, 33));
     Label1 =
         MakeLabel(Panel1, QStringLiteral("Brennholt \u2013 music kindled in software."), 336, 96);
     QFont bold = Label1->font();
@@ -158,8 +157,8 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     BitBtn1 = new TBitBtnXP(this);
     BitBtn1->setGeometry(241, 404, 181, 37);
+    // The kind brings the caption "OK", its glyph, the default role and the modal result 1.
     BitBtn1->SetKind(bkOK);
-    BitBtn1->SetDefault(true);
 
     setTabOrder(BitBtnXP1, BitBtn1);
     // Enter at once closes the dialog, as on the default button.

@@ -46,6 +46,8 @@ TEST(AboutBoxLook, FixedSizeLogoAndTextsThatFit) {
     EXPECT_TRUE(box.LogoProgressive());
     EXPECT_EQ(box.ProgramIcon->pixmap().size(), QSize(306, 322));
     EXPECT_EQ(box.BitBtn1->text(), "OK");
+    EXPECT_EQ(box.BitBtn1->Kind(), bkOK);
+    EXPECT_TRUE(box.BitBtn1->Default());
     EXPECT_EQ(box.BitBtnXP1->text(), box.WebAddress().host());
 
     // No text is cut off by its label or by the panel.
