@@ -102,6 +102,7 @@ PlaybackStream::~PlaybackStream() {
 }
 
 bool PlaybackStream::Play(EndHandler onEnd) {
+    uint64_t from = 0;
     {
         PulseContext::Lock lock(*ctx_);
         if (!AliveLocked()) return false;
@@ -110,10 +111,11 @@ bool PlaybackStream::Play(EndHandler onEnd) {
             if (onEnd) onEnd(Outcome::Superseded);
             return true;
         }
+        from = keptFrame_;
     }
     // Stopped: the mainloop thread leaves the source alone, and a sequencer's seek may take a
     // while, so it runs without the lock.
-    if (source_->Frame() != keptFrame_) source_->SeekFrame(keptFrame_);
+    if (source_->Frame() != from) source_->SeekFrame(from);
     PulseContext::Lock lock(*ctx_);
     if (!AliveLocked()) return false;
     source_->Start();
@@ -262,6 +264,7 @@ void PlaybackStream::OnState(pa_stream* s, void* userdata) {
         self->failed_ = true;
         if (self->playing_) {
             self->keptFrame_ = self->PlayedFrame();
+            self->source_->Stop();
             self->Finish(Outcome::Failed);
         }
     }
@@ -276,6 +279,7 @@ void PlaybackStream::OnTimer(pa_mainloop_api*, pa_time_event* e, const struct ti
                                ? self->startFrame_
                                : self->segments_.back().frame + self->segments_.back().frames;
         self->segments_.clear();
+        self->source_->Stop();
         self->Finish(Outcome::Ended);
     }
     pa_context_rttime_restart(self->ctx_->context(), e, pa_rtclock_now() + kTimerUsec);
