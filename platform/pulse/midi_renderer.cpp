@@ -114,8 +114,12 @@ void MidiRenderer::Stop() {
 }
 
 void MidiRenderer::Rewind() {
-    const size_t rest = size_t((kBlock - musicFrame_ % kBlock) % kBlock);
     playing_ = false;
+    if (musicFrame_ == 0 && next_ == 0) {  // nothing has reached the synthesizer yet
+        fluid_synth_reverb_on(synth_->synth, -1, 0);
+        return;
+    }
+    const size_t rest = size_t((kBlock - musicFrame_ % kBlock) % kBlock);
     next_ = 0;
     musicFrame_ = 0;
     quietSince_ = UINT64_MAX;

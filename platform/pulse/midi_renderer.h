@@ -31,9 +31,11 @@ class MidiRenderer {
     MidiRenderer(const MidiRenderer&) = delete;
     MidiRenderer& operator=(const MidiRenderer&) = delete;
 
-    void Start();   // the music advances from here on; switches the reverb on
-    void Stop();    // all sound off at once; the position is kept
-    void Rewind();  // stops and goes back to the start in silence, every note and controller reset
+    void Start();  // the music advances from here on; switches the reverb on
+    void Stop();   // all sound off at once; the position is kept
+    // Stops and goes back to the start in silence, every note and controller reset. Once music has
+    // been rendered this makes a fresh synthesizer (about 0.1 s) so a replay is bit-identical.
+    void Rewind();
     bool Playing() const;
 
     // Exactly `frames` interleaved stereo float frames; silence while not playing.
