@@ -305,6 +305,8 @@ std::optional<SmfSong> ReadSmfFile(const std::string& path, std::string* error) 
     if (status.type() == std::filesystem::file_type::not_found) return fail("no such file");
     if (ec) return fail(ec.message());
     if (std::filesystem::is_directory(status)) return fail("it is a directory");
+    // A pipe or device would block or never end.
+    if (!std::filesystem::is_regular_file(status)) return fail("not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) return fail(std::strerror(errno));
     in.seekg(0, std::ios::end);

@@ -6,7 +6,8 @@
 // is no drift at tempo changes; frames and milliseconds are rounded down.
 //
 // Refused, with an English message naming the byte offset (and the 1-based track):
-//   - a file that cannot be read, a directory, an empty file, a file over 256 MB;
+//   - a file that cannot be read, a directory, a pipe or device, an empty file, a file over
+//     256 MB;
 //   - no "MThd" at the start (nor an RMID RIFF file with a "data" chunk holding one);
 //   - a header chunk shorter than 6 bytes or running past the end of the file;
 //   - format 2 or any format above 2, a track count of 0, a division of 0, an SMPTE division

@@ -293,6 +293,8 @@ TEST(SmfFile, UnreadableFilesAreRefusedByName) {
     EXPECT_NE(error.find("no such file"), std::string::npos) << error;
     EXPECT_FALSE(ReadSmfFile(base, &error));
     EXPECT_NE(error.find("directory"), std::string::npos) << error;
+    EXPECT_FALSE(ReadSmfFile("/dev/zero", &error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
     std::ofstream(base + "/empty.mid").close();
     EXPECT_FALSE(ReadSmfFile(base + "/empty.mid", &error));
     EXPECT_NE(error.find("empty"), std::string::npos) << error;
