@@ -8,6 +8,7 @@
 
 #include "platform/fake/fake_wavein.h"
 #include "platform/thread_queue.h"
+#include "platform/wavein_buffers.h"
 
 namespace {
 
@@ -139,6 +140,23 @@ TEST_F(WaveIn, HeadersMisusedAreRefused) {
     EXPECT_EQ(waveInPrepareHeader(h_, &raw, 16), MMSYSERR_INVALPARAM);
     raw.lpData = nullptr;
     EXPECT_EQ(waveInPrepareHeader(h_, &raw, sizeof(WAVEHDR)), MMSYSERR_INVALPARAM);
+}
+
+TEST(WaveInBuffers, AHoleInTheStreamIsRecordedAsSilenceInItsPlace) {
+    platform::WaveInBuffers device(reinterpret_cast<HWAVEIN>(1), 0);
+    std::vector<char> buf(12, 'x');
+    WAVEHDR h{};
+    h.lpData = buf.data();
+    h.dwBufferLength = 12;
+    ASSERT_EQ(platform::WaveInBuffers::Prepare(&h, sizeof h), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Add(&h, sizeof h), MMSYSERR_NOERROR);
+    device.Start();
+    EXPECT_EQ(device.Deliver("ab", 2), 2u);
+    EXPECT_EQ(device.Deliver(nullptr, 4), 4u);
+    EXPECT_EQ(device.Deliver("cdefgh", 6), 6u);
+    EXPECT_EQ(h.dwFlags & WHDR_DONE, WHDR_DONE);
+    EXPECT_EQ(std::string(buf.begin(), buf.end()), std::string("ab\0\0\0\0cdefgh", 12));
+    EXPECT_EQ(device.Deliver("ij", 2), 0u);  // no buffer left: lost, as on a real device
 }
 
 TEST(WaveInService, WithoutAServiceEveryCallAnswersNoDriver) {
