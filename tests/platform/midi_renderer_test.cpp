@@ -189,6 +189,23 @@ TEST(MidiRender, FinishedAfterTheReleaseDiesAwayButBounded) {
     EXPECT_GT(testsupport::Rms(Left(chunk)), 100);  // still sounding when cut off
 }
 
+TEST(MidiRender, TheEndIsFoundAtTheSameFrameHoweverTheRenderIsSliced) {
+    const auto bytes = testsupport::MelodySmf({72, 79}, 0.2);
+    auto finishFrame = [&](size_t slice) {
+        auto r = Renderer(bytes);
+        r->Start();
+        std::vector<float> buffer(2 * slice);
+        while (!r->Finished()) r->Render(buffer.data(), slice);
+        return r->MusicFrame();
+    };
+    const uint64_t exact = finishFrame(1);
+    for (size_t slice : {size_t(1024), size_t(333)}) {
+        const uint64_t found = finishFrame(slice);
+        EXPECT_GE(found, exact) << slice;
+        EXPECT_LT(found, exact + slice) << slice;
+    }
+}
+
 TEST(MidiRender, NoSoundFontIsAClearError) {
     ScopedEnv env("TONVERA_SOUNDFONT", "/nonexistent/piano.sf2");
     std::string looked;
