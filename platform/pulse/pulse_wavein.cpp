@@ -19,6 +19,9 @@ namespace {
 
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 constexpr auto kStreamTimeout = std::chrono::seconds(3);
+// A new record stream on a sink that was idle can take up to 2 s for its first data; start
+// returns once data flows, so that whatever plays after it is recorded from its beginning.
+constexpr auto kFirstDataTimeout = std::chrono::milliseconds(2500);
 
 // With the lock held: waits until done() or the timeout; false when done() never came.
 bool WaitAtMost(const PulseContext& ctx, std::chrono::milliseconds timeout,
@@ -74,6 +77,7 @@ class Device {
             const MMRESULT r = ConnectLocked();
             if (r != MMSYSERR_NOERROR) return r;
         }
+        WaitAtMost(*ctx_, kFirstDataTimeout, [this] { return delivering_; });
         buffers_.Start();
         return MMSYSERR_NOERROR;
     }
@@ -103,6 +107,7 @@ class Device {
   private:
     MMRESULT ConnectLocked() {
         if (!ctx_->alive()) return MMSYSERR_NODRIVER;
+        delivering_ = false;
         stream_ = pa_stream_new(ctx_->context(), "Tonvera capture", &spec_, nullptr);
         if (!stream_) return MMSYSERR_NOMEM;
         pa_stream_set_state_callback(stream_, &Device::OnState, this);
@@ -136,6 +141,10 @@ class Device {
             const void* data = nullptr;
             size_t n = 0;
             if (pa_stream_peek(stream_, &data, &n) < 0 || n == 0) break;
+            if (!delivering_) {
+                delivering_ = true;
+                ctx_->signal();
+            }
             buffers_.Deliver(data, n);
             pa_stream_drop(stream_);
         }
@@ -162,6 +171,7 @@ class Device {
     const uint32_t fragment_;
     pa_stream* stream_ = nullptr;
     bool closed_ = false;
+    bool delivering_ = false;  // the stream has handed over data at least once
     WaveInBuffers buffers_;
 };
 
