@@ -60,47 +60,47 @@ void PostMciNotice(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device) {
 const char* StandardMciErrorText(MCIERROR error) {
     switch (error) {
         case 0:
-            return "The specified command was carried out.";
+            return "The given command was carried out.";
         case MCIERR_INVALID_DEVICE_ID:
             return "Invalid MCI device ID. Use the ID returned when opening the MCI device.";
         case MCIERR_UNRECOGNIZED_KEYWORD:
-            return "The driver cannot recognize the specified command parameter.";
+            return "The driver cannot recognize the given command parameter.";
         case MCIERR_UNRECOGNIZED_COMMAND:
-            return "The driver cannot recognize the specified command.";
+            return "The driver cannot recognize the given command.";
         case MCIERR_HARDWARE:
             return "There is a problem with your media device. Make sure it is working correctly "
                    "or contact the device manufacturer.";
         case MCIERR_INVALID_DEVICE_NAME:
-            return "The specified device is not open or is not recognized by MCI.";
+            return "The given device is not open or is not recognized by MCI.";
         case MCIERR_OUT_OF_MEMORY:
             return "Not enough memory is available for this task. Quit one or more applications "
                    "to increase available memory, and then try again.";
         case MCIERR_MISSING_PARAMETER:
-            return "The specified command requires a parameter. Please supply one.";
+            return "The given command requires a parameter. Please supply one.";
         case MCIERR_UNSUPPORTED_FUNCTION:
-            return "The MCI device you are using does not support the specified command.";
+            return "The MCI device you are using does not support the given command.";
         case MCIERR_FILE_NOT_FOUND:
-            return "Cannot find the specified file. Make sure the path and filename are correct.";
+            return "Cannot find the given file. Make sure the path and filename are correct.";
         case MCIERR_INTERNAL:
             return "An MCI driver error occurred while the device was playing.";
         case MCIERR_EXTENSION_NOT_FOUND:
-            return "The specified extension has no device type associated with it, and the file "
+            return "The given extension has no device type associated with it, and the file "
                    "does not look like a MIDI or WAV file.";
         case MCIERR_FLAGS_NOT_COMPATIBLE:
-            return "The specified parameters cannot be used together.";
+            return "The given parameters cannot be used together.";
         case MCIERR_BAD_TIME_FORMAT:
-            return "The specified time format is not supported by this device.";
+            return "The given time format is not supported by this device.";
         case MCIERR_INVALID_FILE:
-            return "The specified file cannot be played on the specified MCI device. The file "
+            return "The given file cannot be played on the given MCI device. The file "
                    "may be corrupt, or not in the correct format.";
         case MCIERR_NULL_PARAMETER_BLOCK:
             return "A null parameter block was passed to MCI.";
         case MCIERR_FILENAME_REQUIRED:
             return "A valid filename is required.";
         case MCIERR_DEVICE_NOT_INSTALLED:
-            return "The specified device is not installed on the system.";
+            return "The given device is not installed on the system.";
         case MCIERR_FILE_READ:
-            return "A problem occurred in reading the specified file. Make sure the file is "
+            return "A problem occurred in reading the given file. Make sure the file is "
                    "present and readable.";
         case MCIERR_NO_SOUND_SERVER:
             return "No sound server answers (PulseAudio or PipeWire), so nothing can be played.";
