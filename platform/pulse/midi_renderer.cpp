@@ -70,6 +70,9 @@ struct MidiRenderer::Synth {
         fluid_settings_setint(s->settings, "synth.reverb.active", 0);
         fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
         fluid_settings_setint(s->settings, "synth.lock-memory", 0);
+        // The default gain (0.2) leaves a General MIDI piece near -16 dBFS, which the routed
+        // speaker and recording levels then halve and more: the WAV came out barely audible.
+        fluid_settings_setnum(s->settings, "synth.gain", kSynthGain);
         s->synth = new_fluid_synth(s->settings);
         if (!s->synth) return fail("cannot create the synthesizer");
         if (fluid_synth_sfload(s->synth, soundFont.c_str(), 1) == FLUID_FAILED)
