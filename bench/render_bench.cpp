@@ -8,22 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "platform/midi/smf_reader.h"
 #include "platform/pulse/midi_renderer.h"
 
 namespace {
 
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-double WallSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+using bench::CpuSeconds;
+using bench::WallSeconds;
 
 // 120 bpm for 30 beats (15 s), then 150 bpm for 37.5 beats (15 s): exactly 30 000 ms.
 constexpr uint32_t kDivision = 480, kSwitch = 30 * kDivision, kEnd = kSwitch + 75 * kDivision / 2;

@@ -16,23 +16,15 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "platform/mci.h"
 #include "platform/pulse/pulse_backend.h"
 #include "platform/services.h"
 
 namespace {
 
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-double WallSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+using bench::CpuSeconds;
+using bench::WallSeconds;
 
 constexpr uint32_t kDivision = 384;
 // Tempo map: 100 bpm for 16 beats (9.6 s), 140 bpm for 28 beats (12 s), 90 bpm for 12 beats (8 s).
