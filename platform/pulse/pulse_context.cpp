@@ -3,7 +3,7 @@
 namespace platform::pulse {
 
 namespace {
-struct Timeout {
+struct Deadline {
     const PulseContext* ctx;
     bool expired = false;
 };
@@ -23,36 +23,27 @@ std::unique_ptr<PulseContext> PulseContext::Connect(const std::string& clientNam
     self->context_ = pa_context_new(api, clientName.c_str());
     if (!self->context_) return fail("cannot create a sound server context");
     pa_context_set_state_callback(self->context_, &PulseContext::OnState, self.get());
-    if (pa_threaded_mainloop_start(self->mainloop_) < 0) return fail("cannot start the sound server mainloop");
+    if (pa_threaded_mainloop_start(self->mainloop_) < 0)
+        return fail("cannot start the sound server mainloop");
 
     Lock lock(*self);
     if (pa_context_connect(self->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return fail(std::string("no sound server: ") + pa_strerror(pa_context_errno(self->context_)));
+        return fail(std::string("no sound server: ") +
+                    pa_strerror(pa_context_errno(self->context_)));
 
-    Timeout t{self.get()};
-    timeval when;
-    pa_timeval_add(pa_gettimeofday(&when), pa_usec_t(timeout.count()) * PA_USEC_PER_MSEC);
-    pa_time_event* timer = api->time_new(
-        api, &when,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* ud) {
-            auto* t = static_cast<Timeout*>(ud);
-            t->expired = true;
-            t->ctx->signal();
+    PulseContext* me = self.get();
+    bool expired = false;
+    const bool ready = me->waitFor(
+        timeout,
+        [me] {
+            const pa_context_state_t st = pa_context_get_state(me->context_);
+            return st == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(st);
         },
-        &t);
-    for (;;) {
-        const pa_context_state_t st = pa_context_get_state(self->context_);
-        if (st == PA_CONTEXT_READY) break;
-        if (!PA_CONTEXT_IS_GOOD(st) || t.expired) {
-            const std::string why = t.expired ? "the sound server did not answer in time"
-                                              : std::string("no sound server: ") +
-                                                    pa_strerror(pa_context_errno(self->context_));
-            api->time_free(timer);
-            return fail(why);
-        }
-        pa_threaded_mainloop_wait(self->mainloop_);
-    }
-    api->time_free(timer);
+        &expired);
+    if (!ready || pa_context_get_state(me->context_) != PA_CONTEXT_READY)
+        return fail(expired ? "the sound server did not answer in time"
+                            : std::string("no sound server: ") +
+                                  pa_strerror(pa_context_errno(me->context_)));
     return self;
 }
 
@@ -86,6 +77,38 @@ bool PulseContext::wait(const std::function<bool()>& done) const {
         pa_threaded_mainloop_wait(mainloop_);
     }
     return true;
+}
+
+bool PulseContext::waitFor(std::chrono::milliseconds timeout, const std::function<bool()>& done,
+                           bool* expired) const {
+    Deadline deadline{this};
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop_);
+    timeval when;
+    pa_timeval_add(pa_gettimeofday(&when), pa_usec_t(timeout.count()) * PA_USEC_PER_MSEC);
+    pa_time_event* timer = api->time_new(
+        api, &when,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* ud) {
+            auto* d = static_cast<Deadline*>(ud);
+            d->expired = true;
+            d->ctx->signal();
+        },
+        &deadline);
+    // Not alive(): while connecting the context is not ready yet, but still good.
+    while (!done() && !deadline.expired && PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
+        pa_threaded_mainloop_wait(mainloop_);
+    if (timer) api->time_free(timer);
+    if (expired) *expired = deadline.expired && !done();
+    return done();
+}
+
+bool PulseContext::run(pa_operation* op, std::chrono::milliseconds timeout, bool* timedOut) const {
+    if (!op) return false;
+    waitFor(
+        timeout, [op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; }, timedOut);
+    if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
+    const bool ok = pa_operation_get_state(op) == PA_OPERATION_DONE;
+    pa_operation_unref(op);
+    return ok;
 }
 
 bool PulseContext::run(pa_operation* op) const {

@@ -13,7 +13,7 @@
 namespace platform::pulse {
 
 class PulseContext {
-public:
+  public:
     // Connects to the default server (PULSE_SERVER and the client configuration apply),
     // never autospawning one. Null, with the reason in *error, when none answers in time.
     static std::unique_ptr<PulseContext> Connect(const std::string& clientName,
@@ -29,13 +29,13 @@ public:
     bool alive() const;
 
     class Lock {
-    public:
+      public:
         explicit Lock(const PulseContext& c) : m_(c.mainloop_) { pa_threaded_mainloop_lock(m_); }
         ~Lock() { pa_threaded_mainloop_unlock(m_); }
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
 
-    private:
+      private:
         pa_threaded_mainloop* m_;
     };
 
@@ -44,9 +44,15 @@ public:
     // With the lock held: waits until done() is true or the connection is lost.
     // Returns done() at the end.
     bool wait(const std::function<bool()>& done) const;
+    // With the lock held: like wait, but gives up after the timeout (*expired then true),
+    // for a server that is connected but does not answer.
+    bool waitFor(std::chrono::milliseconds timeout, const std::function<bool()>& done,
+                 bool* expired = nullptr) const;
     // With the lock held: waits for an operation to finish and unrefs it. False when the
     // operation could not start, was cancelled, or the connection was lost.
     bool run(pa_operation* op) const;
+    // The same with a deadline: an operation still running then is cancelled.
+    bool run(pa_operation* op, std::chrono::milliseconds timeout, bool* timedOut = nullptr) const;
 
     // The most common callback shape: a pa_context_success_cb_t whose userdata is a
     // SuccessWait. Use with run() for set-volume, set-default and the like.
@@ -56,7 +62,7 @@ public:
     };
     static void OnSuccess(pa_context*, int success, void* userdata);
 
-private:
+  private:
     PulseContext() = default;
     static void OnState(pa_context* c, void* userdata);
 

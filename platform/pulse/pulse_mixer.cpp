@@ -19,33 +19,10 @@ namespace {
 constexpr std::chrono::milliseconds kConnectTimeout{3000};
 constexpr std::chrono::milliseconds kCallTimeout{5000};
 
-// PulseContext::run with a deadline, for a server that is alive but does not answer.
-// Call with the lock held. *timedOut tells a silent server from a refusal.
+// A deadline for a server that is alive but does not answer; *timedOut tells a silent server
+// from a refusal. Call with the lock held.
 bool RunTimed(const PulseContext& ctx, pa_operation* op, bool* timedOut = nullptr) {
-    if (!op) return false;
-    struct Deadline {
-        const PulseContext* ctx;
-        bool expired = false;
-    } deadline{&ctx};
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(ctx.mainloop());
-    timeval when;
-    pa_timeval_add(pa_gettimeofday(&when), pa_usec_t(kCallTimeout.count()) * PA_USEC_PER_MSEC);
-    pa_time_event* timer = api->time_new(
-        api, &when,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* ud) {
-            auto* d = static_cast<Deadline*>(ud);
-            d->expired = true;
-            d->ctx->signal();
-        },
-        &deadline);
-    ctx.wait(
-        [&] { return deadline.expired || pa_operation_get_state(op) != PA_OPERATION_RUNNING; });
-    if (timer) api->time_free(timer);
-    if (timedOut) *timedOut = deadline.expired;
-    if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
-    const bool ok = pa_operation_get_state(op) == PA_OPERATION_DONE;
-    pa_operation_unref(op);
-    return ok;
+    return ctx.run(op, kCallTimeout, timedOut);
 }
 
 std::string Text(const char* s) {

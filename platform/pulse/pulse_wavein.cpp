@@ -3,7 +3,6 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,29 +21,6 @@ constexpr auto kStreamTimeout = std::chrono::seconds(3);
 // A new record stream on a sink that was idle can take up to 2 s for its first data; start
 // returns once data flows, so that whatever plays after it is recorded from its beginning.
 constexpr auto kFirstDataTimeout = std::chrono::milliseconds(2500);
-
-// With the lock held: waits until done() or the timeout; false when done() never came.
-bool WaitAtMost(const PulseContext& ctx, std::chrono::milliseconds timeout,
-                const std::function<bool()>& done) {
-    struct Timer {
-        const PulseContext* ctx;
-        bool expired = false;
-    } timer{&ctx};
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(ctx.mainloop());
-    timeval when;
-    pa_timeval_add(pa_gettimeofday(&when), pa_usec_t(timeout.count()) * PA_USEC_PER_MSEC);
-    pa_time_event* event = api->time_new(
-        api, &when,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* ud) {
-            auto* t = static_cast<Timer*>(ud);
-            t->expired = true;
-            t->ctx->signal();
-        },
-        &timer);
-    const bool ok = ctx.wait([&] { return done() || timer.expired; }) && done();
-    api->time_free(event);
-    return ok;
-}
 
 class Device {
   public:
@@ -77,7 +53,7 @@ class Device {
             const MMRESULT r = ConnectLocked();
             if (r != MMSYSERR_NOERROR) return r;
         }
-        WaitAtMost(*ctx_, kFirstDataTimeout, [this] { return delivering_; });
+        ctx_->waitFor(kFirstDataTimeout, [this] { return delivering_; });
         buffers_.Start();
         return MMSYSERR_NOERROR;
     }
@@ -123,7 +99,7 @@ class Device {
             return MMSYSERR_ERROR;
         }
         pa_stream* s = stream_;
-        const bool ready = WaitAtMost(*ctx_, kStreamTimeout, [s] {
+        const bool ready = ctx_->waitFor(kStreamTimeout, [s] {
             const pa_stream_state_t st = pa_stream_get_state(s);
             return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
         });
