@@ -50,6 +50,16 @@ struct Listing {
     std::vector<uint32_t> monitorOf;  // per source
 };
 
+// What sinks and sources have in common.
+template <class Info>
+ServerDevice DeviceOf(const Info* i) {
+    ServerDevice d;
+    d.name = Text(i->name);
+    d.description = Text(i->description);
+    d.channels = i->channel_map.channels;
+    return d;
+}
+
 bool ReadServer(const PulseContext& ctx, ServerSnapshot* snapshot) {
     Listing l{&ctx, snapshot, {}, {}};
     pa_context* c = ctx.context();
@@ -74,10 +84,7 @@ bool ReadServer(const PulseContext& ctx, ServerSnapshot* snapshot) {
                                   l->ctx->signal();
                                   return;
                               }
-                              ServerDevice d;
-                              d.name = Text(i->name);
-                              d.description = Text(i->description);
-                              d.channels = i->channel_map.channels;
+                              ServerDevice d = DeviceOf(i);
                               l->snapshot->sinks.push_back(d);
                               l->sinkIndices.emplace_back(i->index, d.name);
                           },
@@ -90,10 +97,7 @@ bool ReadServer(const PulseContext& ctx, ServerSnapshot* snapshot) {
                                   l->ctx->signal();
                                   return;
                               }
-                              ServerDevice d;
-                              d.name = Text(i->name);
-                              d.description = Text(i->description);
-                              d.channels = i->channel_map.channels;
+                              ServerDevice d = DeviceOf(i);
                               d.formFactor =
                                   Text(pa_proplist_gets(i->proplist, PA_PROP_DEVICE_FORM_FACTOR));
                               if (i->active_port) {
