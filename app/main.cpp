@@ -12,11 +12,10 @@
 #include "platform/pulse/pulse_backend.h"
 
 int main(int argc, char** argv) {
-    const auto arguments = app::CommandLineArguments(argc, argv);
     const bool headless =
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (headless) {
-        if (arguments.size() < 2) {
+        if (app::CommandLineArguments(argc, argv).size() < 2) {
             std::fprintf(stderr,
                          "usage: tonvera SONG.mid SONG.wav [VOLUME]\n"
                          "Converts the MIDI file to a WAV file and exits (volume 0-100, default "
@@ -27,6 +26,8 @@ int main(int argc, char** argv) {
     }
 
     app::TApplication application(argc, argv);
+    // Counted after Qt took its own options (-style ...), which are no file names.
+    const auto arguments = app::CommandLineArguments(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tonvera"));
     app::SetHeadless(headless);
     platform::pulse::InstallPulseBackend();
