@@ -1,16 +1,16 @@
-// The sound server as mixer device 0. Its layout is read once at open; control values are
-// read from the server on every call and every write has reached the server before the
-// call returns. A server that goes away or stops answering makes the calls fail, never hang.
+// The sound server as mixer device 0. Its layout (which sources there are) is read once at
+// open; a server that is gone or does not answer makes the open fail, never hang. The values
+// are the program's own (ProgramLevels).
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 
 #include "platform/mixer.h"
 #include "platform/pulse/pulse_backend.h"
 #include "platform/pulse/pulse_context.h"
 #include "platform/pulse/pulse_mixer_layout.h"
+#include "platform/pulse/program_levels.h"
 
 namespace platform::pulse {
 
@@ -117,26 +117,11 @@ bool ReadServer(const PulseContext& ctx, ServerSnapshot* snapshot) {
     return true;
 }
 
-LONG ToValue(pa_volume_t v) {
-    const double linear = pa_sw_volume_to_linear(v);
-    return LONG(std::clamp(std::lround(linear * kVolumeMaximum), 0L, long(kVolumeMaximum)));
-}
-
-pa_volume_t FromValue(LONG value) {
-    return pa_sw_volume_from_linear(double(value) / double(kVolumeMaximum));
-}
-
-struct DeviceState {
-    const PulseContext* ctx;
-    bool found = false;
-    pa_cvolume volume{};
-    int mute = 0;
-};
-
+// The controls are the program's own settings: reading and writing them needs no server, and
+// no write ever reaches a device of the user's.
 class PulseMixerDevice : public MixerDevice {
   public:
-    PulseMixerDevice(std::unique_ptr<PulseContext> ctx, PulseMixerLayout layout)
-        : ctx_(std::move(ctx)), layout_(std::move(layout)) {}
+    explicit PulseMixerDevice(PulseMixerLayout layout) : layout_(std::move(layout)) {}
 
     const MixerTopology& Topology() const override { return layout_.topology; }
 
@@ -145,29 +130,16 @@ class PulseMixerDevice : public MixerDevice {
         auto it = layout_.bindings.find(control.id);
         if (it == layout_.bindings.end()) return MIXERR_INVALCONTROL;
         const PulseBinding& b = it->second;
-        PulseContext::Lock lock(*ctx_);
-        if (silent_) return MMSYSERR_ERROR;
-        if (b.kind == PulseBinding::DefaultSource) {
-            std::string current;
-            if (!ReadDefaultSource(&current)) return MMSYSERR_ERROR;
+        ProgramLevels& levels = ProgramLevels::Instance();
+        if (b.kind == PulseBinding::Selection) {
+            const std::string selected = levels.Selected();
             values->clear();
-            for (const auto& name : b.items) values->push_back(name == current ? 1 : 0);
+            for (const auto& key : b.items) values->push_back(key == selected ? 1 : 0);
             values->resize(count, 0);
             return MMSYSERR_NOERROR;
         }
-        DeviceState d{ctx_.get()};
-        const bool sink = b.kind == PulseBinding::SinkVolume || b.kind == PulseBinding::SinkMute;
-        if (!ReadDevice(b.device, sink, &d)) return MMSYSERR_ERROR;
-        if (b.kind == PulseBinding::SinkMute || b.kind == PulseBinding::SourceMute) {
-            values->assign(count, d.mute ? 1 : 0);
-            return MMSYSERR_NOERROR;
-        }
-        values->clear();
-        for (DWORD i = 0; i < count; ++i) {
-            const unsigned ch =
-                std::min<unsigned>(i, d.volume.channels ? d.volume.channels - 1 : 0);
-            values->push_back(d.volume.channels ? ToValue(d.volume.values[ch]) : 0);
-        }
+        const Level level = LevelOf(b);
+        values->assign(count, IsMute(b) ? (level.mute ? 1 : 0) : LONG(level.volume));
         return MMSYSERR_NOERROR;
     }
 
@@ -177,106 +149,61 @@ class PulseMixerDevice : public MixerDevice {
         if (it == layout_.bindings.end()) return MIXERR_INVALCONTROL;
         if (values.empty() || values.size() != count) return MMSYSERR_INVALPARAM;
         const PulseBinding& b = it->second;
-        PulseContext::Lock lock(*ctx_);
-        if (silent_) return MMSYSERR_ERROR;
-        bool ok = false;
-        switch (b.kind) {
-            case PulseBinding::SinkVolume:
-            case PulseBinding::SourceVolume: {
-                if (count > PA_CHANNELS_MAX) return MMSYSERR_INVALPARAM;
-                pa_cvolume cv;
-                pa_cvolume_init(&cv);
-                cv.channels = uint8_t(count);
-                for (DWORD i = 0; i < count; ++i) cv.values[i] = FromValue(values[i]);
-                ok = Call(b.kind == PulseBinding::SinkVolume ? pa_context_set_sink_volume_by_name
-                                                             : pa_context_set_source_volume_by_name,
-                          b.device, &cv);
-                break;
-            }
-            case PulseBinding::SinkMute:
-            case PulseBinding::SourceMute:
-                ok = Call(b.kind == PulseBinding::SinkMute ? pa_context_set_sink_mute_by_name
-                                                           : pa_context_set_source_mute_by_name,
-                          b.device, values[0] != 0 ? 1 : 0);
-                break;
-            case PulseBinding::DefaultSource: {
-                // Of several selected items the last one wins; with none the default stays.
-                const std::string* chosen = nullptr;
-                for (size_t i = 0; i < values.size() && i < b.items.size(); ++i)
-                    if (values[i] != 0) chosen = &b.items[i];
-                if (!chosen) return MMSYSERR_NOERROR;
-                PulseContext::SuccessWait w{ctx_.get()};
-                ok = Run(pa_context_set_default_source(ctx_->context(), chosen->c_str(),
-                                                       &PulseContext::OnSuccess, &w)) &&
-                     w.success > 0;
-                break;
-            }
+        if (b.kind == PulseBinding::Selection) {
+            // Of several selected items the last one wins; with none the selection stays.
+            const std::string* chosen = nullptr;
+            for (size_t i = 0; i < values.size() && i < b.items.size(); ++i)
+                if (values[i] != 0) chosen = &b.items[i];
+            if (chosen) ProgramLevels::Instance().Select(*chosen);
+            return MMSYSERR_NOERROR;
         }
-        return ok ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+        Level level = LevelOf(b);
+        if (IsMute(b))
+            level.mute = values[0] != 0;
+        else
+            level.volume = *std::max_element(values.begin(), values.end());
+        SetLevel(b, level);
+        return MMSYSERR_NOERROR;
     }
 
   private:
-    // A server that let one call run out of time is not asked again: a routing makes a few
-    // dozen calls, and each would wait the full time.
-    bool Run(pa_operation* op) {
-        bool timedOut = false;
-        const bool ok = RunTimed(*ctx_, op, &timedOut);
-        if (timedOut) silent_ = true;
-        return ok;
+    static bool IsMute(const PulseBinding& b) {
+        return b.kind == PulseBinding::SpeakersMute || b.kind == PulseBinding::RecordingMute ||
+               b.kind == PulseBinding::LineMute;
     }
 
-    template <typename Setter, typename Arg>
-    bool Call(Setter setter, const std::string& device, Arg arg) {
-        PulseContext::SuccessWait w{ctx_.get()};
-        return Run(setter(ctx_->context(), device.c_str(), arg, &PulseContext::OnSuccess, &w)) &&
-               w.success > 0;
-    }
-
-    bool ReadDefaultSource(std::string* name) {
-        struct Answer {
-            const PulseContext* ctx;
-            std::string* name;
-        } answer{ctx_.get(), name};
-        return Run(pa_context_get_server_info(
-            ctx_->context(),
-            [](pa_context*, const pa_server_info* i, void* ud) {
-                auto* a = static_cast<Answer*>(ud);
-                if (i) *a->name = Text(i->default_source_name);
-                a->ctx->signal();
-            },
-            &answer));
-    }
-
-    template <typename Info>
-    static void Take(const Info* i, int eol, void* ud) {
-        auto* d = static_cast<DeviceState*>(ud);
-        if (!eol && i) {
-            d->found = true;
-            d->volume = i->volume;
-            d->mute = i->mute;
+    static Level LevelOf(const PulseBinding& b) {
+        ProgramLevels& levels = ProgramLevels::Instance();
+        switch (b.kind) {
+            case PulseBinding::SpeakersVolume:
+            case PulseBinding::SpeakersMute:
+                return levels.Speakers();
+            case PulseBinding::RecordingVolume:
+            case PulseBinding::RecordingMute:
+                return levels.Recording();
+            default:
+                return levels.Line(b.line);
         }
-        d->ctx->signal();
     }
 
-    bool ReadDevice(const std::string& name, bool sink, DeviceState* d) {
-        pa_operation* op = sink ? pa_context_get_sink_info_by_name(
-                                      ctx_->context(), name.c_str(),
-                                      [](pa_context*, const pa_sink_info* i, int eol, void* ud) {
-                                          Take(i, eol, ud);
-                                      },
-                                      d)
-                                : pa_context_get_source_info_by_name(
-                                      ctx_->context(), name.c_str(),
-                                      [](pa_context*, const pa_source_info* i, int eol, void* ud) {
-                                          Take(i, eol, ud);
-                                      },
-                                      d);
-        return Run(op) && d->found;
+    static void SetLevel(const PulseBinding& b, const Level& level) {
+        ProgramLevels& levels = ProgramLevels::Instance();
+        switch (b.kind) {
+            case PulseBinding::SpeakersVolume:
+            case PulseBinding::SpeakersMute:
+                levels.SetSpeakers(level);
+                break;
+            case PulseBinding::RecordingVolume:
+            case PulseBinding::RecordingMute:
+                levels.SetRecording(level);
+                break;
+            default:
+                levels.SetLine(b.line, level);
+                break;
+        }
     }
 
-    std::unique_ptr<PulseContext> ctx_;
     PulseMixerLayout layout_;
-    bool silent_ = false;  // guarded by the mainloop lock
 };
 
 class PulseMixerService : public MixerService {
@@ -290,7 +217,7 @@ class PulseMixerService : public MixerService {
             PulseContext::Lock lock(*ctx);
             if (!ReadServer(*ctx, &snapshot)) return MMSYSERR_ERROR;
         }
-        *device = std::make_unique<PulseMixerDevice>(std::move(ctx), BuildMixerLayout(snapshot));
+        *device = std::make_unique<PulseMixerDevice>(BuildMixerLayout(snapshot));
         return MMSYSERR_NOERROR;
     }
 };

@@ -1,5 +1,7 @@
 #include "platform/pulse/pulse_mixer_layout.h"
 
+#include "platform/pulse/program_levels.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -35,18 +37,19 @@ class Builder {
   public:
     explicit Builder(PulseMixerLayout& layout) : layout_(layout) {}
 
-    void AddVolumeAndMute(MixerLine& line, const std::string& device, bool sink) {
+    void AddVolumeAndMute(MixerLine& line, PulseBinding::Kind volumeKind,
+                          PulseBinding::Kind muteKind, const std::string& key = {}) {
         MixerControl volume;
         volume.id = nextId_++;
         volume.type = MIXERCONTROL_CONTROLTYPE_VOLUME;
+        // One level for all channels: the program's streams have one volume each.
+        volume.flags = MIXERCONTROL_CONTROLF_UNIFORM;
         volume.shortName = "Volume";
         volume.name = Cut(line.name + " Volume");
         volume.minimum = 0;
         volume.maximum = kVolumeMaximum;
         volume.steps = DWORD(kVolumeMaximum);
-        layout_.bindings.emplace(
-            volume.id,
-            PulseBinding{sink ? PulseBinding::SinkVolume : PulseBinding::SourceVolume, device, {}});
+        layout_.bindings.emplace(volume.id, PulseBinding{volumeKind, key, {}});
         line.controls.push_back(volume);
 
         MixerControl mute;
@@ -57,29 +60,24 @@ class Builder {
         mute.name = Cut(line.name + " Mute");
         mute.minimum = 0;
         mute.maximum = 1;
-        layout_.bindings.emplace(
-            mute.id,
-            PulseBinding{sink ? PulseBinding::SinkMute : PulseBinding::SourceMute, device, {}});
+        layout_.bindings.emplace(mute.id, PulseBinding{muteKind, key, {}});
         line.controls.push_back(mute);
     }
 
     void AddSelector(MixerLine& line, const std::vector<MixerLine>& sources,
-                     const std::vector<ServerDevice>& serverSources) {
+                     const std::vector<std::string>& keys) {
         MixerControl mux;
         mux.id = nextId_++;
         mux.type = MIXERCONTROL_CONTROLTYPE_MUX;
         mux.flags = MIXERCONTROL_CONTROLF_UNIFORM | MIXERCONTROL_CONTROLF_MULTIPLE;
         mux.shortName = "Select";
         mux.name = "Recording Source";
-        PulseBinding binding{PulseBinding::DefaultSource, {}, {}};
-        for (size_t i = 0; i < sources.size(); ++i) {
-            mux.items.push_back({sources[i].id, sources[i].componentType, sources[i].name});
-            binding.items.push_back(serverSources[i].name);
-        }
+        for (const MixerLine& source : sources)
+            mux.items.push_back({source.id, source.componentType, source.name});
         mux.minimum = 0;
         mux.maximum = mux.items.empty() ? 0 : LONG(mux.items.size() - 1);
         mux.steps = DWORD(mux.items.size());
-        layout_.bindings.emplace(mux.id, std::move(binding));
+        layout_.bindings.emplace(mux.id, PulseBinding{PulseBinding::Selection, {}, keys});
         line.controls.push_back(std::move(mux));
     }
 
@@ -88,12 +86,20 @@ class Builder {
     DWORD nextId_ = 1;
 };
 
+MixerLine SourceLine(size_t index, DWORD componentType, const std::string& name, DWORD channels) {
+    MixerLine line;
+    line.id = (DWORD(index) << 16) | kRecording;
+    line.componentType = componentType;
+    line.channels = channels;
+    line.name = Cut(name);
+    line.shortName = Cut(line.name, MIXER_SHORT_NAME_CHARS - 1);
+    return line;
+}
+
 }  // namespace
 
-DWORD SourceComponentType(const ServerDevice& source, const std::string& defaultSink) {
-    if (!source.monitorOf.empty())
-        return source.monitorOf == defaultSink ? MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER
-                                               : MIXERLINE_COMPONENTTYPE_SRC_ANALOG;
+DWORD SourceComponentType(const ServerDevice& source) {
+    if (!source.monitorOf.empty()) return MIXERLINE_COMPONENTTYPE_SRC_ANALOG;
     static const char* const kMicForms[] = {"microphone", "headset", "webcam", "handset",
                                             "hands-free"};
     const std::string form = Lower(source.formFactor);
@@ -117,49 +123,35 @@ PulseMixerLayout BuildMixerLayout(const ServerSnapshot& server) {
     speakers.line.id = kDestinationLine + kSpeakers;
     speakers.line.componentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
     speakers.line.targetType = MIXERLINE_TARGETTYPE_WAVEOUT;
-    if (const ServerDevice* sink = Find(server.sinks, server.defaultSink)) {
-        speakers.line.name = Cut(sink->description.empty() ? sink->name : sink->description);
-        speakers.line.channels = sink->channels;
-        builder.AddVolumeAndMute(speakers.line, sink->name, true);
-    } else {
-        speakers.line.name = "Speakers";
-        speakers.line.flags = MIXERLINE_LINEF_DISCONNECTED;
-    }
+    speakers.line.name = "Speakers";
+    if (const ServerDevice* sink = Find(server.sinks, server.defaultSink))
+        speakers.line.name =
+            Cut("Speakers (" + (sink->description.empty() ? sink->name : sink->description) + ")");
     speakers.line.shortName = Cut(speakers.line.name, MIXER_SHORT_NAME_CHARS - 1);
+    builder.AddVolumeAndMute(speakers.line, PulseBinding::SpeakersVolume,
+                             PulseBinding::SpeakersMute);
 
     MixerDestination recording;
     recording.line.id = kDestinationLine + kRecording;
     recording.line.componentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
     recording.line.targetType = MIXERLINE_TARGETTYPE_WAVEIN;
     recording.line.name = "Recording";
-    for (size_t i = 0; i < server.sources.size(); ++i) {
-        const ServerDevice& s = server.sources[i];
-        MixerLine line;
-        line.id = (DWORD(i) << 16) | kRecording;
-        line.componentType = SourceComponentType(s, server.defaultSink);
-        line.channels = s.channels;
-        const std::string& description = s.description.empty() ? s.name : s.description;
-        if (line.componentType == MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER) {
-            const ServerDevice* sink = Find(server.sinks, s.monitorOf);
-            const std::string& of =
-                sink && !sink->description.empty() ? sink->description : s.monitorOf;
-            line.name = Cut("Synthesizer (" + of + ")");
-        } else {
-            line.name = Cut(description);
-        }
-        line.shortName = Cut(line.name, MIXER_SHORT_NAME_CHARS - 1);
-        builder.AddVolumeAndMute(line, s.name, false);
-        recording.sources.push_back(std::move(line));
+    recording.line.shortName = "Recording";
+    std::vector<std::string> keys{kSynthesizerLine};
+    recording.sources.push_back(
+        SourceLine(0, MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER, "Synthesizer", 2));
+    for (const ServerDevice& s : server.sources) {
+        recording.sources.push_back(SourceLine(recording.sources.size(), SourceComponentType(s),
+                                               s.description.empty() ? s.name : s.description,
+                                               s.channels));
+        keys.push_back(s.name);
     }
-    if (const ServerDevice* source = Find(server.sources, server.defaultSource)) {
-        recording.line.name =
-            Cut("Recording (" + (source->description.empty() ? source->name : source->description) +
-                ")");
-        recording.line.channels = source->channels;
-        builder.AddVolumeAndMute(recording.line, source->name, false);
-    }
-    recording.line.shortName = Cut(recording.line.name, MIXER_SHORT_NAME_CHARS - 1);
-    builder.AddSelector(recording.line, recording.sources, server.sources);
+    for (size_t i = 0; i < recording.sources.size(); ++i)
+        builder.AddVolumeAndMute(recording.sources[i], PulseBinding::LineVolume,
+                                 PulseBinding::LineMute, keys[i]);
+    builder.AddVolumeAndMute(recording.line, PulseBinding::RecordingVolume,
+                             PulseBinding::RecordingMute);
+    builder.AddSelector(recording.line, recording.sources, keys);
 
     t.destinations.push_back(std::move(speakers));
     t.destinations.push_back(std::move(recording));

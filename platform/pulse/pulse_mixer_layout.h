@@ -1,7 +1,9 @@
 #pragma once
-// How the sound server appears as a mixer: destination 0 the default sink (speakers),
-// destination 1 the default source (the recording side) with a MUX over every source, and
-// one source line per server source. Pure: built from a snapshot of the server's state.
+// How the sound server appears as a mixer whose every control is this program's own:
+// destination 0 the speakers (the program's playback streams), destination 1 the recording
+// side (the program's record stream) with a MUX over its lines: first the synthesizer (the
+// program's own sequencer output), then one line per server source. Pure: built from a
+// snapshot of the server's devices, which it only names.
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,11 +30,19 @@ struct ServerSnapshot {
     std::vector<ServerDevice> sinks, sources;
 };
 
-// What a control acts on.
+// What a control acts on (ProgramLevels).
 struct PulseBinding {
-    enum Kind { SinkVolume, SinkMute, SourceVolume, SourceMute, DefaultSource } kind;
-    std::string device;              // sink or source name
-    std::vector<std::string> items;  // DefaultSource: the source of each item
+    enum Kind {
+        SpeakersVolume,
+        SpeakersMute,
+        RecordingVolume,
+        RecordingMute,
+        LineVolume,
+        LineMute,
+        Selection
+    } kind;
+    std::string line;                // LineVolume, LineMute: the line's key
+    std::vector<std::string> items;  // Selection: the line key of each item
 };
 
 struct PulseMixerLayout {
@@ -42,7 +52,8 @@ struct PulseMixerLayout {
 
 constexpr LONG kVolumeMaximum = 65535;
 
-DWORD SourceComponentType(const ServerDevice& source, const std::string& defaultSink);
+// Monitors are analog lines, microphones by form factor or port, anything else a line input.
+DWORD SourceComponentType(const ServerDevice& source);
 PulseMixerLayout BuildMixerLayout(const ServerSnapshot& server);
 
 }  // namespace platform::pulse
