@@ -76,3 +76,21 @@ MMRESULT waveInClose(HWAVEIN hwi) {
     auto s = Service();
     return s ? s->Close(hwi) : MMSYSERR_NODRIVER;
 }
+
+MMRESULT waveInMessage(HWAVEIN hwi, UINT uMsg, DWORD_PTR dw1, DWORD_PTR dw2) {
+    auto s = Service();
+    return s ? s->Message(hwi, uMsg, dw1, dw2) : MMSYSERR_NODRIVER;
+}
+
+namespace platform {
+
+MMRESULT CopyGaps(const std::vector<WAVEINGAP>& gaps, DWORD_PTR dw1, DWORD_PTR dw2) {
+    auto* array = reinterpret_cast<WAVEINGAP*>(dw1);
+    auto* size = reinterpret_cast<DWORD*>(dw2);
+    if (!size || (*size > 0 && !array)) return MMSYSERR_INVALPARAM;
+    for (size_t i = 0; i < gaps.size() && i < *size; ++i) array[i] = gaps[i];
+    *size = DWORD(gaps.size());
+    return MMSYSERR_NOERROR;
+}
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 #include "platform/mmtypes.h"
 #include "platform/services.h"
 
+#include <vector>
+
 struct HWAVEIN__;
 using HWAVEIN = HWAVEIN__*;
 
@@ -54,6 +56,18 @@ constexpr MMRESULT WAVERR_STILLPLAYING = WAVERR_BASE + 1;
 constexpr MMRESULT WAVERR_UNPREPARED = WAVERR_BASE + 2;
 constexpr MMRESULT WAVERR_SYNC = WAVERR_BASE + 3;
 
+// Driver messages (waveInMessage). The holes a device found in what it recorded: dw1 points
+// to an array of WAVEINGAP, dw2 to a DWORD holding its size; on return the DWORD holds how many
+// holes there are (the array is filled as far as it goes). Positions and lengths are
+// milliseconds of the recording. Ask after waveInStop, before waveInClose.
+constexpr UINT DRVM_USER = 0x4000;
+constexpr UINT WIDM_GETGAPS = DRVM_USER + 1;
+
+struct WAVEINGAP {
+    DWORD dwPosition;
+    DWORD dwLength;
+};
+
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,
                     DWORD_PTR dwInstance, DWORD fdwOpen);
 MMRESULT waveInPrepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh);
@@ -67,6 +81,7 @@ MMRESULT waveInStop(HWAVEIN hwi);
 MMRESULT waveInReset(HWAVEIN hwi);
 // Buffers still queued come back as by waveInReset before the device goes.
 MMRESULT waveInClose(HWAVEIN hwi);
+MMRESULT waveInMessage(HWAVEIN hwi, UINT uMsg, DWORD_PTR dw1, DWORD_PTR dw2);
 
 namespace platform {
 
@@ -85,6 +100,10 @@ class WaveInService {
     virtual MMRESULT Stop(HWAVEIN hwi) = 0;
     virtual MMRESULT Reset(HWAVEIN hwi) = 0;
     virtual MMRESULT Close(HWAVEIN hwi) = 0;
+    virtual MMRESULT Message(HWAVEIN hwi, UINT msg, DWORD_PTR dw1, DWORD_PTR dw2) = 0;
 };
+
+// Answers WIDM_GETGAPS from a device's list of holes.
+MMRESULT CopyGaps(const std::vector<WAVEINGAP>& gaps, DWORD_PTR dw1, DWORD_PTR dw2);
 
 }  // namespace platform

@@ -123,6 +123,19 @@ MMRESULT FakeWaveIn::Reset(HWAVEIN hwi) {
     return MMSYSERR_NOERROR;
 }
 
+void FakeWaveIn::SetGaps(std::vector<WAVEINGAP> gaps) {
+    std::lock_guard lock(mutex_);
+    gaps_ = std::move(gaps);
+}
+
+MMRESULT FakeWaveIn::Message(HWAVEIN hwi, UINT msg, DWORD_PTR dw1, DWORD_PTR dw2) {
+    std::lock_guard lock(mutex_);
+    calls_.emplace_back("waveInMessage");
+    if (!devices_.count(hwi)) return MMSYSERR_INVALHANDLE;
+    if (msg != WIDM_GETGAPS) return MMSYSERR_NOTSUPPORTED;
+    return CopyGaps(gaps_, dw1, dw2);
+}
+
 MMRESULT FakeWaveIn::Close(HWAVEIN hwi) {
     std::shared_ptr<WaveInBuffers> device;
     {

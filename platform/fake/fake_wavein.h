@@ -38,6 +38,8 @@ class FakeWaveIn : public WaveInService {
     size_t CallCount(const std::string& name) const;
     // The format of the last open.
     WAVEFORMATEX LastFormat() const;
+    // The holes the device reports (WIDM_GETGAPS) from now on.
+    void SetGaps(std::vector<WAVEINGAP> gaps);
 
     MMRESULT Open(HWAVEIN* phwi, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                   DWORD_PTR instance, DWORD flags) override;
@@ -48,6 +50,7 @@ class FakeWaveIn : public WaveInService {
     MMRESULT Stop(HWAVEIN hwi) override;
     MMRESULT Reset(HWAVEIN hwi) override;
     MMRESULT Close(HWAVEIN hwi) override;
+    MMRESULT Message(HWAVEIN hwi, UINT msg, DWORD_PTR dw1, DWORD_PTR dw2) override;
 
   private:
     std::shared_ptr<WaveInBuffers> Find(HWAVEIN hwi, const char* call);
@@ -61,6 +64,7 @@ class FakeWaveIn : public WaveInService {
     uintptr_t nextHandle_ = 1;
     MMRESULT failOpen_ = MMSYSERR_NOERROR;
     WAVEFORMATEX lastFormat_{};
+    std::vector<WAVEINGAP> gaps_;
 };
 
 }  // namespace platform::fake

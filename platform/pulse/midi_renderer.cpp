@@ -70,8 +70,9 @@ struct MidiRenderer::Synth {
         fluid_settings_setint(s->settings, "synth.reverb.active", 0);
         fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
         fluid_settings_setint(s->settings, "synth.lock-memory", 0);
-        // The default gain (0.2) leaves a General MIDI piece near -16 dBFS, which the routed
-        // speaker and recording levels then halve and more: the WAV came out barely audible.
+        // Headroom: dense General MIDI music stays below full scale at this gain (a typical
+        // piece peaks near -8 dBFS), and the recording side, not the synthesizer, sets the
+        // level of the file.
         fluid_settings_setnum(s->settings, "synth.gain", kSynthGain);
         s->synth = new_fluid_synth(s->settings);
         if (!s->synth) return fail("cannot create the synthesizer");

@@ -22,7 +22,7 @@ class MidiRenderer {
   public:
     static constexpr int kRate = 44100;
     static constexpr size_t kChunkFrames = 1024;
-    static constexpr double kSynthGain = 0.5;
+    static constexpr double kSynthGain = 0.25;
 
     // Loads the SoundFont (FindSoundFont); null with an error such as
     // "no SoundFont found: looked for ..." on failure.

@@ -1,5 +1,7 @@
 #include "platform/pulse/playback_stream.h"
 
+#include "platform/pulse/program_levels.h"
+
 #include <algorithm>
 
 namespace platform::pulse {
@@ -29,8 +31,8 @@ PlaybackStream::PlaybackStream(std::unique_ptr<SoundSource> source)
       chunk_(kChunkFrames * SoundSource::kChannels, 0.0f) {}
 
 std::unique_ptr<PlaybackStream> PlaybackStream::Open(std::unique_ptr<SoundSource> source,
-                                                     const std::string& name, std::string* error,
-                                                     bool* noServer) {
+                                                     const std::string& name, bool recorded,
+                                                     std::string* error, bool* noServer) {
     *noServer = false;
     std::unique_ptr<PlaybackStream> self(new PlaybackStream(std::move(source)));
     std::string why;
@@ -40,19 +42,27 @@ std::unique_ptr<PlaybackStream> PlaybackStream::Open(std::unique_ptr<SoundSource
         *error = why;
         return nullptr;
     }
-    PulseContext::Lock lock(*self->ctx_);
+    if (!self->Connect(name, recorded, error)) return nullptr;
+    PlaybackStream* me = self.get();
+    self->watch_ = ProgramLevels::Instance().Watch([me] { me->ApplySpeakers(); });
+    self->ApplySpeakers();
+    if (self->tap_) RegisterSequencerTap(self->tap_);
+    return self;
+}
+
+bool PlaybackStream::Connect(const std::string& name, bool recorded, std::string* error) {
+    PulseContext::Lock lock(*ctx_);
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
-    self->stream_ = pa_stream_new(self->ctx_->context(), name.c_str(), &kSpec, &map);
-    if (!self->stream_) {
+    stream_ = pa_stream_new(ctx_->context(), name.c_str(), &kSpec, &map);
+    if (!stream_) {
         *error = std::string("cannot create a playback stream: ") +
-                 pa_strerror(pa_context_errno(self->ctx_->context()));
-        return nullptr;
+                 pa_strerror(pa_context_errno(ctx_->context()));
+        return false;
     }
-    PlaybackStream* me = self.get();
-    pa_stream_set_state_callback(me->stream_, &PlaybackStream::OnState, me);
-    pa_stream_set_write_callback(me->stream_, &PlaybackStream::OnWrite, me);
-    pa_stream_set_underflow_callback(me->stream_, &PlaybackStream::OnUnderflow, me);
+    pa_stream_set_state_callback(stream_, &PlaybackStream::OnState, this);
+    pa_stream_set_write_callback(stream_, &PlaybackStream::OnWrite, this);
+    pa_stream_set_underflow_callback(stream_, &PlaybackStream::OnUnderflow, this);
 
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
@@ -60,32 +70,78 @@ std::unique_ptr<PlaybackStream> PlaybackStream::Open(std::unique_ptr<SoundSource
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
-    // Exactness needs every volume at 100 %, whatever the server remembers for this client.
-    pa_cvolume volume;
-    pa_cvolume_set(&volume, kSpec.channels, PA_VOLUME_NORM);
-    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING |
-                                         PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_START_UNMUTED);
-    if (pa_stream_connect_playback(me->stream_, nullptr, &attr, flags, &volume, nullptr) < 0) {
+    // A recording follows this stream on its sink; a stream that moved would end it.
+    auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                   PA_STREAM_START_UNMUTED);
+    if (recorded) flags = pa_stream_flags_t(flags | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
         *error = std::string("cannot connect the playback stream: ") +
-                 pa_strerror(pa_context_errno(me->ctx_->context()));
-        return nullptr;
+                 pa_strerror(pa_context_errno(ctx_->context()));
+        return false;
     }
-    const bool ready = me->ctx_->wait([me] {
-        const pa_stream_state_t st = pa_stream_get_state(me->stream_);
+    const bool ready = ctx_->wait([this] {
+        const pa_stream_state_t st = pa_stream_get_state(stream_);
         return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
     });
-    if (!ready || pa_stream_get_state(me->stream_) != PA_STREAM_READY) {
+    if (!ready || pa_stream_get_state(stream_) != PA_STREAM_READY) {
         *error = std::string("the sound server refused the playback stream: ") +
-                 pa_strerror(pa_context_errno(me->ctx_->context()));
-        return nullptr;
+                 pa_strerror(pa_context_errno(ctx_->context()));
+        return false;
     }
-    me->timer_ = pa_context_rttime_new(me->ctx_->context(), pa_rtclock_now() + kTimerUsec,
-                                       &PlaybackStream::OnTimer, me);
-    return self;
+    if (recorded && !Publish(error)) return false;
+    timer_ = pa_context_rttime_new(ctx_->context(), pa_rtclock_now() + kTimerUsec,
+                                   &PlaybackStream::OnTimer, this);
+    return true;
+}
+
+// A recording of this stream is taken from its sink's monitor.
+bool PlaybackStream::Publish(std::string* error) {
+    struct Answer {
+        const PulseContext* ctx;
+        std::string monitor;
+    } answer{ctx_.get(), {}};
+    const bool ok = ctx_->run(
+        pa_context_get_sink_info_by_index(
+            ctx_->context(), pa_stream_get_device_index(stream_),
+            [](pa_context*, const pa_sink_info* i, int eol, void* ud) {
+                auto* a = static_cast<Answer*>(ud);
+                if (!eol && i && i->monitor_source_name) a->monitor = i->monitor_source_name;
+                a->ctx->signal();
+            },
+            &answer),
+        kConnectTimeout);
+    if (!ok || answer.monitor.empty()) {
+        *error = "the sound server did not say which monitor carries the playback stream";
+        return false;
+    }
+    tap_ = std::make_shared<SequencerTap>(pa_stream_get_index(stream_), answer.monitor);
+    return true;
+}
+
+// The speakers are this program's streams: their volume and mute, never the sink's. Set after
+// connecting as well, since a server may restore what it remembers for this program.
+void PlaybackStream::ApplySpeakers() {
+    const Level level = ProgramLevels::Instance().Speakers();
+    PulseContext::Lock lock(*ctx_);
+    if (!AliveLocked()) return;
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, kSpec.channels,
+                   pa_sw_volume_from_linear(double(level.volume) / double(kLevelMaximum)));
+    const uint32_t index = pa_stream_get_index(stream_);
+    PulseContext::SuccessWait v{ctx_.get()}, m{ctx_.get()};
+    ctx_->run(pa_context_set_sink_input_volume(ctx_->context(), index, &volume,
+                                               &PulseContext::OnSuccess, &v),
+              kConnectTimeout);
+    ctx_->run(pa_context_set_sink_input_mute(ctx_->context(), index, level.mute ? 1 : 0,
+                                             &PulseContext::OnSuccess, &m),
+              kConnectTimeout);
 }
 
 PlaybackStream::~PlaybackStream() {
     if (!ctx_) return;
+    // Not under the mainloop lock: a change being applied right now takes it.
+    if (watch_) ProgramLevels::Instance().Unwatch(watch_);
+    if (tap_) UnregisterSequencerTap(tap_.get());
     {
         PulseContext::Lock lock(*ctx_);
         if (playing_) Finish(Outcome::Aborted);
@@ -119,6 +175,7 @@ bool PlaybackStream::Play(EndHandler onEnd) {
     PulseContext::Lock lock(*ctx_);
     if (!AliveLocked()) return false;
     source_->Start();
+    if (tap_) tap_->MusicStarted();
     startFrame_ = keptFrame_;
     draining_ = false;
     segments_.clear();
@@ -230,6 +287,7 @@ void PlaybackStream::Fill(size_t nbytes) {
         if (music) {
             const uint64_t frame = source_->Frame();
             source_->Render(chunk_.data(), kChunkFrames);
+            if (tap_) tap_->Music(chunk_.data(), kChunkFrames);
             if (!segments_.empty() &&
                 segments_.back().byte + int64_t(segments_.back().frames * kFrameBytes) == at &&
                 segments_.back().frame + segments_.back().frames == frame) {
@@ -274,6 +332,7 @@ void PlaybackStream::OnState(pa_stream* s, void* userdata) {
 void PlaybackStream::OnTimer(pa_mainloop_api*, pa_time_event* e, const struct timeval*,
                              void* userdata) {
     auto* self = static_cast<PlaybackStream*>(userdata);
+    if (self->tap_ && self->playing_) self->tap_->PlayedFrames(self->PlayedFrame());
     if (self->playing_ && self->draining_ && self->PlayedByte() >= self->endByte_) {
         self->keptFrame_ = self->segments_.empty()
                                ? self->startFrame_

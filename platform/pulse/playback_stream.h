@@ -9,6 +9,10 @@
 // Position is what the server has actually played: every music chunk written is remembered with
 // its byte index in the stream, and the server's playback time is mapped back through them.
 //
+// The stream plays at the program's speakers level (ProgramLevels), applied after it connects
+// and whenever the level changes. A sequencer's stream (recorded) stays on the sink it started
+// on, so that a recording of it never loses it, and publishes a SequencerTap.
+//
 // Threads: libpulse runs the callbacks on the connection's mainloop thread with the mainloop
 // lock held; the public calls take the same lock. Every field below is touched only with that
 // lock held, except the source, which the mainloop thread uses only while playing and the
@@ -22,6 +26,7 @@
 #include <vector>
 
 #include "platform/pulse/pulse_context.h"
+#include "platform/pulse/sequencer_tap.h"
 #include "platform/pulse/sound_source.h"
 
 namespace platform::pulse {
@@ -39,8 +44,8 @@ class PlaybackStream {
 
     // Null with the reason in *error; *noServer tells a missing sound server apart.
     static std::unique_ptr<PlaybackStream> Open(std::unique_ptr<SoundSource> source,
-                                                const std::string& name, std::string* error,
-                                                bool* noServer);
+                                                const std::string& name, bool recorded,
+                                                std::string* error, bool* noServer);
     ~PlaybackStream();
     PlaybackStream(const PlaybackStream&) = delete;
     PlaybackStream& operator=(const PlaybackStream&) = delete;
@@ -67,6 +72,9 @@ class PlaybackStream {
     };
 
     explicit PlaybackStream(std::unique_ptr<SoundSource> source);
+    bool Connect(const std::string& name, bool recorded, std::string* error);
+    bool Publish(std::string* error);  // lock held
+    void ApplySpeakers();
     static void OnState(pa_stream* s, void* userdata);
     static void OnWrite(pa_stream* s, size_t nbytes, void* userdata);
     static void OnUnderflow(pa_stream* s, void* userdata);
@@ -101,6 +109,8 @@ class PlaybackStream {
     bool failed_ = false;
     EndHandler onEnd_;
     std::atomic<uint32_t> underflows_{0};
+    std::shared_ptr<SequencerTap> tap_;  // recorded streams only
+    int watch_ = 0;                       // ProgramLevels watcher
 };
 
 }  // namespace platform::pulse

@@ -176,7 +176,7 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
     bool noServer = false;
     auto stream = PlaybackStream::Open(std::move(source),
                                        kind == Kind::Sequencer ? "MIDI sequencer" : "Wave audio",
-                                       &why, &noServer);
+                                       kind == Kind::Sequencer, &why, &noServer);
     if (!stream) return Fail(noServer ? MCIERR_NO_SOUND_SERVER : MCIERR_HARDWARE, why);
 
     auto device = std::make_shared<Device>();

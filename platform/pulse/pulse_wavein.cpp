@@ -1,5 +1,8 @@
-// Wave input over the sound server: the default source as a record stream, read in 100 ms
-// fragments into the application's buffers.
+// Wave input over the sound server: the line the mixer selected, as a record stream of the
+// program's own, read in 100 ms fragments into the application's buffers. The synthesizer line
+// is the sequencer's playback stream alone, taken from its sink's monitor; its recording
+// starts at the music's time 0 and is checked for holes (RecordingAligner). Neither the
+// server's default source nor any device's setting is touched.
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -8,7 +11,10 @@
 #include <mutex>
 
 #include "platform/pulse/pulse_backend.h"
+#include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_context.h"
+#include "platform/pulse/recording_aligner.h"
+#include "platform/pulse/sequencer_tap.h"
 #include "platform/wavein.h"
 #include "platform/wavein_buffers.h"
 
@@ -21,16 +27,26 @@ constexpr auto kStreamTimeout = std::chrono::seconds(3);
 // A new record stream on a sink that was idle can take up to 2 s for its first data; start
 // returns once data flows, so that whatever plays after it is recorded from its beginning.
 constexpr auto kFirstDataTimeout = std::chrono::milliseconds(2500);
+constexpr auto kTailTimeout = std::chrono::milliseconds(500);
+
+// What a device records: the line selected when it opens.
+struct Target {
+    std::string source;                  // the server source to record
+    std::shared_ptr<SequencerTap> tap;   // the synthesizer line: the sequencer's stream alone
+    std::string line;                    // the line's key in ProgramLevels
+};
 
 class Device {
   public:
     Device(HWAVEIN handle, DWORD callbackThread, std::unique_ptr<PulseContext> ctx,
-           const pa_sample_spec& spec, uint32_t fragment)
+           const pa_sample_spec& spec, uint32_t fragment, Target target)
         : ctx_(std::move(ctx)),
           spec_(spec),
           fragment_(fragment),
+          target_(std::move(target)),
           buffers_(handle, callbackThread) {}
     ~Device() {
+        if (watch_) ProgramLevels::Instance().Unwatch(watch_);
         PulseContext::Lock lock(*ctx_);
         EndStream();
     }
@@ -42,8 +58,16 @@ class Device {
     // Connects the record stream at once, so that it already delivers when recording starts
     // (a new stream on an idle source can take seconds for its first data).
     MMRESULT Connect() {
-        PulseContext::Lock lock(*ctx_);
-        return ConnectLocked();
+        MMRESULT r;
+        {
+            PulseContext::Lock lock(*ctx_);
+            r = ConnectLocked();
+        }
+        if (r == MMSYSERR_NOERROR) {
+            watch_ = ProgramLevels::Instance().Watch([this] { ApplyLevel(); });
+            ApplyLevel();
+        }
+        return r;
     }
 
     MMRESULT Start() {
@@ -60,13 +84,16 @@ class Device {
 
     void Stop() {
         PulseContext::Lock lock(*ctx_);
+        AwaitPlayed();
         Drain();  // what has arrived was recorded before the stop
+        FinishAligner();
         buffers_.Stop();
     }
 
     void Reset() {
         PulseContext::Lock lock(*ctx_);
         Drain();
+        FinishAligner();
         buffers_.Reset();
         EndStream();
     }
@@ -80,51 +107,22 @@ class Device {
         buffers_.Close();
     }
 
-  private:
-    MMRESULT ConnectLocked() {
-        if (!ctx_->alive()) return MMSYSERR_NODRIVER;
-        delivering_ = false;
-        stream_ = pa_stream_new(ctx_->context(), "Tonvera capture", &spec_, nullptr);
-        if (!stream_) return MMSYSERR_NOMEM;
-        pa_stream_set_state_callback(stream_, &Device::OnState, this);
-        pa_stream_set_read_callback(stream_, &Device::OnRead, this);
-        pa_buffer_attr attr;
-        attr.maxlength = uint32_t(-1);
-        attr.tlength = uint32_t(-1);
-        attr.prebuf = uint32_t(-1);
-        attr.minreq = uint32_t(-1);
-        attr.fragsize = fragment_;
-        if (pa_stream_connect_record(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
-            EndStream();
-            return MMSYSERR_ERROR;
-        }
-        pa_stream* s = stream_;
-        const bool ready = ctx_->waitFor(kStreamTimeout, [s] {
-            const pa_stream_state_t st = pa_stream_get_state(s);
-            return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
-        });
-        if (!ready || pa_stream_get_state(s) != PA_STREAM_READY) {
-            EndStream();
-            return MMSYSERR_ERROR;
-        }
-        return MMSYSERR_NOERROR;
+    std::vector<WAVEINGAP> Gaps() {
+        PulseContext::Lock lock(*ctx_);
+        std::vector<WAVEINGAP> out;
+        if (!aligner_) return out;
+        for (const auto& g : aligner_->gaps())
+            out.push_back({DWORD(g.frame * 1000 / spec_.rate), DWORD(g.frames * 1000 / spec_.rate)});
+        return out;
     }
 
-    // Lock held. A hole in the stream is silence that still takes its place in the recording.
-    void Drain() {
-        if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
-        for (;;) {
-            const void* data = nullptr;
-            size_t n = 0;
-            if (pa_stream_peek(stream_, &data, &n) < 0 || n == 0) break;
-            if (!delivering_) {
-                delivering_ = true;
-                ctx_->signal();
-            }
-            buffers_.Deliver(data, n);
-            pa_stream_drop(stream_);
-        }
-    }
+  private:
+    MMRESULT ConnectLocked();
+    void ApplyLevel();
+    void Drain();
+    void Deliver(const void* data, size_t bytes);
+    void FinishAligner();
+    void AwaitPlayed();
 
     void EndStream() {
         if (!stream_) return;
@@ -145,11 +143,138 @@ class Device {
     std::unique_ptr<PulseContext> ctx_;
     const pa_sample_spec spec_;
     const uint32_t fragment_;
+    const Target target_;
     pa_stream* stream_ = nullptr;
     bool closed_ = false;
     bool delivering_ = false;  // the stream has handed over data at least once
+    std::unique_ptr<RecordingAligner> aligner_;
+    bool alignerDone_ = false;
+    int watch_ = 0;
     WaveInBuffers buffers_;
 };
+
+MMRESULT Device::ConnectLocked() {
+    if (!ctx_->alive()) return MMSYSERR_NODRIVER;
+    delivering_ = false;
+    stream_ = pa_stream_new(ctx_->context(), "Tonvera capture", &spec_, nullptr);
+    if (!stream_) return MMSYSERR_NOMEM;
+    pa_stream_set_state_callback(stream_, &Device::OnState, this);
+    pa_stream_set_read_callback(stream_, &Device::OnRead, this);
+    if (target_.tap) pa_stream_set_monitor_stream(stream_, target_.tap->sinkInput());
+    pa_buffer_attr attr;
+    attr.maxlength = uint32_t(-1);
+    attr.tlength = uint32_t(-1);
+    attr.prebuf = uint32_t(-1);
+    attr.minreq = uint32_t(-1);
+    attr.fragsize = fragment_;
+    // Never moved: a change of the default devices must not change what is recorded.
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(stream_, target_.source.c_str(), &attr, flags) < 0) {
+        EndStream();
+        return MMSYSERR_ERROR;
+    }
+    pa_stream* s = stream_;
+    const bool ready = ctx_->waitFor(kStreamTimeout, [s] {
+        const pa_stream_state_t st = pa_stream_get_state(s);
+        return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
+    });
+    if (!ready || pa_stream_get_state(s) != PA_STREAM_READY) {
+        EndStream();
+        return MMSYSERR_ERROR;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+// The record stream's volume and mute are the selected line's; for the synthesizer line the
+// record stream also takes out the speakers' volume, which its monitor carries.
+void Device::ApplyLevel() {
+    ProgramLevels& levels = ProgramLevels::Instance();
+    const Level line = levels.Line(target_.line);
+    double factor = ServerFactor({line.volume, false});
+    double total = factor;
+    if (target_.tap) {
+        const SynthesizerGains g = SynthesizerRecordingGains(levels.Speakers(), line);
+        factor = g.record;
+        total = g.Total();
+    }
+    PulseContext::Lock lock(*ctx_);
+    if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
+    const bool s16Stereo = spec_.format == PA_SAMPLE_S16LE && spec_.channels == 2;
+    if (target_.tap && s16Stereo && !aligner_) {
+        // Full scale of the record stream's samples; a frame shows as non-zero from half a step.
+        const double gain = total * 32767.0;
+        target_.tap->SetAudibleThreshold(gain > 0 ? float(0.5 / gain) : 0.0f);
+        aligner_ = std::make_unique<RecordingAligner>(target_.tap, gain);
+    }
+    pa_cvolume volume;
+    pa_cvolume_set(&volume, spec_.channels, pa_sw_volume_from_linear(factor));
+    const uint32_t index = pa_stream_get_index(stream_);
+    PulseContext::SuccessWait v{ctx_.get()}, m{ctx_.get()};
+    ctx_->run(pa_context_set_source_output_volume(ctx_->context(), index, &volume,
+                                                  &PulseContext::OnSuccess, &v),
+              kStreamTimeout);
+    ctx_->run(pa_context_set_source_output_mute(ctx_->context(), index, line.mute ? 1 : 0,
+                                                &PulseContext::OnSuccess, &m),
+              kStreamTimeout);
+}
+
+// Lock held. A hole in the stream is silence that still takes its place in the recording.
+void Device::Drain() {
+    if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
+    bool any = false;
+    for (;;) {
+        const void* data = nullptr;
+        size_t n = 0;
+        if (pa_stream_peek(stream_, &data, &n) < 0 || n == 0) break;
+        delivering_ = any = true;
+        Deliver(data, n);
+        pa_stream_drop(stream_);
+    }
+    if (any) ctx_->signal();  // Start and Stop wait on what has arrived
+}
+
+void Device::Deliver(const void* data, size_t bytes) {
+    if (!aligner_ || alignerDone_) {
+        buffers_.Deliver(data, bytes);
+        return;
+    }
+    aligner_->Feed(static_cast<const int16_t*>(data), bytes / 4,
+                   [this](const int16_t* frames, size_t count) {
+                       buffers_.Deliver(frames, count * 4);
+                   });
+}
+
+// A server that hands over whole fragments only still holds the end of what it has played:
+// wait a moment for the recording to reach it, so the file keeps the music's natural end.
+void Device::AwaitPlayed() {
+    if (!aligner_ || alignerDone_ || !aligner_->aligned()) return;
+    const uint64_t played = target_.tap->Read().played;
+    ctx_->waitFor(kTailTimeout, [this, played] {
+        return aligner_->outputFrames() >= played || !stream_ ||
+               pa_stream_get_state(stream_) != PA_STREAM_READY;
+    });
+}
+
+void Device::FinishAligner() {
+    if (!aligner_ || alignerDone_) return;
+    aligner_->Finish([this](const int16_t* frames, size_t count) {
+        buffers_.Deliver(frames, count * 4);
+    });
+    alignerDone_ = true;
+}
+
+// The line selected now: the synthesizer needs a sequencer stream to record.
+bool TargetOfSelection(Target* target) {
+    target->line = ProgramLevels::Instance().Selected();
+    if (target->line != kSynthesizerLine) {
+        target->source = target->line;
+        return true;
+    }
+    target->tap = NewestSequencerTap();
+    if (!target->tap) return false;
+    target->source = target->tap->monitorSource();
+    return true;
+}
 
 class PulseWaveIn : public WaveInService {
   public:
@@ -174,6 +299,8 @@ class PulseWaveIn : public WaveInService {
         const uint32_t fragment =
             std::max<uint32_t>(1, spec.rate / 10) * uint32_t(format->nBlockAlign);
 
+        Target target;
+        if (!TargetOfSelection(&target)) return MMSYSERR_NODRIVER;
         auto ctx = PulseContext::Connect("Tonvera wave input", kConnectTimeout);
         if (!ctx) return MMSYSERR_NODRIVER;
 
@@ -184,7 +311,7 @@ class PulseWaveIn : public WaveInService {
         }
         auto device =
             std::make_shared<Device>(handle, type == CALLBACK_THREAD ? DWORD(callback) : DWORD(0),
-                                     std::move(ctx), spec, fragment);
+                                     std::move(ctx), spec, fragment, std::move(target));
         const MMRESULT r = device->Connect();
         if (r != MMSYSERR_NOERROR) return r;
         {
@@ -221,6 +348,12 @@ class PulseWaveIn : public WaveInService {
         if (!d) return MMSYSERR_INVALHANDLE;
         d->Reset();
         return MMSYSERR_NOERROR;
+    }
+    MMRESULT Message(HWAVEIN hwi, UINT msg, DWORD_PTR dw1, DWORD_PTR dw2) override {
+        auto d = Find(hwi);
+        if (!d) return MMSYSERR_INVALHANDLE;
+        if (msg != WIDM_GETGAPS) return MMSYSERR_NOTSUPPORTED;
+        return CopyGaps(d->Gaps(), dw1, dw2);
     }
     MMRESULT Close(HWAVEIN hwi) override {
         std::shared_ptr<Device> d;

@@ -1,0 +1,80 @@
+#pragma once
+// Turns the record stream of the synthesizer line into the file's frames and finds its holes.
+//
+// Start: the stream carries silence before the music; the first frame the recording shows as
+// non-zero is the music's first audible frame (the tap knows which one that is), so everything
+// before the music's time 0 is dropped and sample 0 of the output is the music's sample 0.
+//
+// Holes: the server may insert silence (the stream ran dry, a scheduling delay), drop music
+// (a catch-up) or both, with or without telling. The output is compared, 64-frame block by
+// block, with the energy of what the sequencer played; where they part, the shift that makes
+// them meet again tells how much went missing. Holes shorter than kShortestGap are not
+// reported: a resampling server shifts onsets by a few frames.
+//
+// One thread at a time (the record stream's mainloop thread).
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/pulse/sequencer_tap.h"
+
+namespace platform::pulse {
+
+class RecordingAligner {
+  public:
+    struct Gap {
+        uint64_t frame;   // where in the output
+        uint64_t frames;  // how much is missing there
+    };
+    // Output frames: data, or null for that many frames of silence.
+    using Sink = std::function<void(const int16_t* frames, size_t count)>;
+
+    static constexpr uint64_t kShortestGap = 88;  // 2 ms
+
+    // gain: what the recording applies to the tap's floats, full scale 32767.
+    RecordingAligner(std::shared_ptr<SequencerTap> tap, double gain);
+
+    // Recorded stereo frames in order; null data for frames the stream lost (a hole).
+    void Feed(const int16_t* frames, size_t count, const Sink& out);
+    // At the end of the recording: what is still held back, and the last comparisons.
+    void Finish(const Sink& out);
+
+    const std::vector<Gap>& gaps() const { return gaps_; }
+    bool aligned() const { return anchored_; }
+    uint64_t outputFrames() const { return outFrames_; }
+
+  private:
+    void Wait(const int16_t* frames, size_t count, const Sink& out);
+    void Anchor(uint64_t firstSound, const Sink& out);
+    void Keep(const int16_t* frames, size_t count);
+    void Check(bool final);
+    bool CheckBlock(uint64_t block, bool final);
+    // |log| of the energy ratio of a music block and its place in the output; -1 when both
+    // are silent, infinity when the output does not hold that place.
+    double Mismatch(uint64_t block, int64_t shift, float expected) const;
+    double Score(uint64_t block, int64_t shift, const std::vector<float>& expected) const;
+    bool Resync(uint64_t block, bool final);
+    uint64_t ZeroRunNear(uint64_t from, uint64_t to) const;
+    bool Covered(uint64_t endFrame) const;  // output frames [0, endFrame) are kept
+    uint64_t RecordedEnergy(uint64_t from, uint64_t to) const;
+
+    std::shared_ptr<SequencerTap> tap_;
+    const double scale_;  // tap energy to output energy
+    const double floor_;  // a block's energy that counts as sound
+    bool anchored_ = false;
+    uint64_t leadingZeros_ = 0;  // recorded frames before the first sound
+    uint64_t outFrames_ = 0;     // output frames so far
+    // Per output frame l^2 + r^2, as running sums from keptFrom_ on.
+    std::deque<uint64_t> sums_;  // sums_[i] = energy of output frames [keptFrom_, keptFrom_+i)
+    std::deque<uint8_t> silent_;
+    uint64_t keptFrom_ = 0;
+    int64_t shift_ = 0;       // output frame of music frame m: m + shift_
+    uint64_t nextBlock_ = 0;  // next music block to compare
+    int badRun_ = 0;
+    uint64_t badFrom_ = 0;
+    std::vector<Gap> gaps_;
+};
+
+}  // namespace platform::pulse

@@ -1,0 +1,109 @@
+#include "platform/pulse/sequencer_tap.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace platform::pulse {
+
+namespace {
+
+// A recorder looks back a few seconds at most; a stream nobody records keeps no more.
+constexpr size_t kKeptBlocks = 30 * 44100 / SequencerTap::kBlockFrames;
+
+struct Registry {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<SequencerTap>> taps;
+};
+
+Registry& TheRegistry() {
+    static Registry r;
+    return r;
+}
+
+}  // namespace
+
+SequencerTap::SequencerTap(uint32_t sinkInput, std::string monitorSource)
+    : sinkInput_(sinkInput), monitorSource_(std::move(monitorSource)) {}
+
+void SequencerTap::MusicStarted() {
+    std::lock_guard lock(mutex_);
+    started_ = true;
+}
+
+void SequencerTap::Music(const float* interleaved, size_t frames) {
+    std::lock_guard lock(mutex_);
+    for (size_t i = 0; i < frames; ++i) {
+        const float l = interleaved[2 * i], r = interleaved[2 * i + 1];
+        if (firstAudible_ < 0 && threshold_ > 0 &&
+            (std::fabs(l) >= threshold_ || std::fabs(r) >= threshold_))
+            firstAudible_ = int64_t(rendered_);
+        pending_ += double(l) * l + double(r) * r;
+        ++rendered_;
+        if (rendered_ % kBlockFrames == 0) {
+            energies_.push_back(float(pending_));
+            pending_ = 0;
+            if (energies_.size() > kKeptBlocks) {
+                energies_.pop_front();
+                ++firstKept_;
+            }
+        }
+    }
+}
+
+void SequencerTap::PlayedFrames(uint64_t frames) {
+    std::lock_guard lock(mutex_);
+    played_ = std::max(played_, frames);
+}
+
+void SequencerTap::SetAudibleThreshold(float threshold) {
+    std::lock_guard lock(mutex_);
+    threshold_ = threshold;
+}
+
+SequencerTap::Status SequencerTap::Read() const {
+    std::lock_guard lock(mutex_);
+    return {started_, rendered_, played_, firstAudible_};
+}
+
+std::vector<float> SequencerTap::Energies(uint64_t first, size_t count) const {
+    std::lock_guard lock(mutex_);
+    std::vector<float> out;
+    if (first < firstKept_) return out;
+    const uint64_t from = first - firstKept_;
+    for (uint64_t i = from; i < energies_.size() && out.size() < count; ++i)
+        out.push_back(energies_[size_t(i)]);
+    return out;
+}
+
+void SequencerTap::Forget(uint64_t before) {
+    std::lock_guard lock(mutex_);
+    while (firstKept_ < before && !energies_.empty()) {
+        energies_.pop_front();
+        ++firstKept_;
+    }
+}
+
+void RegisterSequencerTap(const std::shared_ptr<SequencerTap>& tap) {
+    Registry& r = TheRegistry();
+    std::lock_guard lock(r.mutex);
+    r.taps.push_back(tap);
+}
+
+void UnregisterSequencerTap(const SequencerTap* tap) {
+    Registry& r = TheRegistry();
+    std::lock_guard lock(r.mutex);
+    std::erase_if(r.taps, [tap](const std::weak_ptr<SequencerTap>& w) {
+        auto s = w.lock();
+        return !s || s.get() == tap;
+    });
+}
+
+std::shared_ptr<SequencerTap> NewestSequencerTap() {
+    Registry& r = TheRegistry();
+    std::lock_guard lock(r.mutex);
+    for (auto it = r.taps.rbegin(); it != r.taps.rend(); ++it)
+        if (auto s = it->lock()) return s;
+    return nullptr;
+}
+
+}  // namespace platform::pulse
