@@ -27,14 +27,16 @@ cmake --build build --target tonvera
 server_dir=
 cleanup() {
   if [ -n "$server_dir" ]; then
-    "$top/scripts/private-pulse.sh" stop "$server_dir/server" || true
+    "$top/$server_script" stop "$server_dir/server" || true
     rm -rf "$server_dir"
   fi
 }
 trap cleanup EXIT
+server_script=scripts/private-pulse.sh
+command -v pulseaudio >/dev/null || server_script=scripts/private-pipewire.sh
 if ! pactl info >/dev/null 2>&1; then
   server_dir=$(mktemp -d /tmp/tonvera-run.XXXXXX)
-  eval "$(./scripts/private-pulse.sh start "$server_dir/server")"
+  eval "$("./$server_script" start "$server_dir/server")"
   export PULSE_SERVER
   echo "run.sh: no sound server answered; started a private one with a null sink ($PULSE_SERVER, pid $PULSE_PID); it stops when this script ends"
 fi

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts a private sound server and runs every test.
+# Installs what is missing, builds, and runs every test: the unit suites, and the integration
+# suites on a private PulseAudio server and then on a private PipeWire server.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$(pwd)
@@ -18,11 +19,15 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVERA_SANITIZE_AD
 cmake --build build-asan -j "$jobs" --target engine_tests platform_tests
 
 server_dir=$(mktemp -d /tmp/tonvera-test.XXXXXX)
-cleanup() { "$top/scripts/private-pulse.sh" stop "$server_dir/server" || true; rm -rf "$server_dir"; }
+cleanup() {
+  "$top/scripts/private-pulse.sh" stop "$server_dir/pulse" || true
+  "$top/scripts/private-pipewire.sh" stop "$server_dir/pipewire" || true
+  rm -rf "$server_dir"
+}
 trap cleanup EXIT
-eval "$(./scripts/private-pulse.sh start "$server_dir/server")"
+eval "$(./scripts/private-pulse.sh start "$server_dir/pulse")"
 export PULSE_SERVER PULSE_PID
-echo "test.sh: private sound server $PULSE_SERVER (pid $PULSE_PID)"
+echo "test.sh: private PulseAudio server $PULSE_SERVER (pid $PULSE_PID)"
 
 if [ -x scripts/fuzz.sh ]; then ./scripts/fuzz.sh; fi
 
@@ -31,3 +36,15 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 ASAN_OPTIONS="detect_leaks=1" \
   ctest --test-dir build-asan --output-on-failure -L unit
 ctest --test-dir build --output-on-failure
+
+# The same integration suites on PipeWire's pulse server.
+if ! command -v pipewire-pulse >/dev/null || ! command -v wireplumber >/dev/null; then
+  echo "test.sh: PipeWire is not installed (kept off a desktop whose PulseAudio is in use):" \
+       "the integration suites did not run on PipeWire" >&2
+  [ "${CI:-}" = true ] && exit 1
+  exit 0
+fi
+eval "$(./scripts/private-pipewire.sh start "$server_dir/pipewire")"
+export PULSE_SERVER PULSE_PID TONVERA_TEST_SERVER=pipewire
+echo "test.sh: private PipeWire server $PULSE_SERVER (pid $PULSE_PID)"
+ctest --test-dir build --output-on-failure -L integration

@@ -21,10 +21,19 @@ packages=(
 )
 if [ "$want_tests" = 1 ]; then
   packages+=(libgtest-dev libgmock-dev sox xvfb xauth clang libclang-rt-14-dev libjpeg-turbo-progs)
+  packages+=(pulseaudio)
+  # The integration suites also run on PipeWire. Its packages are not put on a desktop whose
+  # own PulseAudio answers (they could take over its socket at the next login), except in CI.
+  # Never pipewire-audio-client-libraries or pipewire-alsa: they remove the pulseaudio package.
+  if [ "${CI:-}" = true ] || ! pactl info >/dev/null 2>&1 ||
+     dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null | grep -q 'ok installed'; then
+    packages+=(pipewire pipewire-pulse wireplumber pipewire-bin dbus)
+  fi
 fi
 
-# A private server is started only where no PipeWire is installed: both would fight over one socket.
-if [ "$want_tests" = 1 ] || ! pactl info >/dev/null 2>&1; then
+# For the program alone, a private server is started only where no server answers and no
+# PipeWire is installed (both would fight over the user's socket).
+if [ "$want_tests" = 0 ] && ! pactl info >/dev/null 2>&1; then
   if ! dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null | grep -q 'ok installed'; then
     packages+=(pulseaudio)
   fi

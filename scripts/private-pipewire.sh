@@ -70,7 +70,7 @@ EOF
   done
   if [ "$up" = 1 ]; then
     for s in "${sinks[@]}"; do
-      pactl load-module module-null-sink sink_name="$s" rate=44100 channels=2 \
+      pactl load-module module-null-sink sink_name="$s" format=float32le rate=44100 channels=2 \
         sink_properties=device.description="$s" >/dev/null
     done
     # WirePlumber answers "Not supported" until it has seen the new sink.

@@ -20,7 +20,7 @@ start)
         --log-target="file:$dir/pulse.log" --log-level=notice
         "--load=module-native-protocol-unix socket=$dir/native auth-anonymous=1")
   for s in "${sinks[@]}"; do
-    args+=("--load=module-null-sink sink_name=$s rate=44100 channels=2 sink_properties=device.description=$s")
+    args+=("--load=module-null-sink sink_name=$s format=float32le rate=44100 channels=2 sink_properties=device.description=$s")
   done
   XDG_RUNTIME_DIR="$dir/runtime" HOME="$dir/home" PULSE_STATE_PATH="$dir/home" \
     setsid pulseaudio "${args[@]}" </dev/null >/dev/null 2>&1 &

@@ -14,11 +14,13 @@ constexpr double kApart = 1.0;
 // A shift explains the recording when the blocks differ on average by less than this.
 constexpr double kTogether = 0.35;
 constexpr int kBadBlocks = 3;              // blocks in a row that part before a search
-constexpr size_t kWindowBlocks = 128;      // blocks compared per candidate shift (186 ms)
+constexpr size_t kWindowBlocks = 512;      // blocks compared per candidate shift (0.74 s)
+constexpr double kNearer = 0.05;           // score per second of shift
 constexpr int64_t kSearch = 5 * 44100;     // how far music may have moved, either way
 constexpr int64_t kCoarseStep = 16;
-constexpr uint64_t kKeptFrames = uint64_t(2 * kSearch) + kWindowBlocks * kBlock + 44100;
-constexpr double kNoSearch = std::numeric_limits<double>::infinity();
+constexpr uint64_t kKeptFrames = uint64_t(2 * kSearch) + 2 * kWindowBlocks * kBlock + 44100;
+constexpr double kUnknown = std::numeric_limits<double>::infinity();
+constexpr double kSilent = -std::numeric_limits<double>::infinity();
 
 }  // namespace
 
@@ -114,13 +116,13 @@ void RecordingAligner::Check(bool final) {
     if (nextBlock_ > kKeptFrames / kBlock) tap_->Forget(nextBlock_ - kKeptFrames / kBlock);
 }
 
-double RecordingAligner::Mismatch(uint64_t block, int64_t shift, float expected) const {
+double RecordingAligner::Ratio(uint64_t block, int64_t shift, float expected) const {
     const int64_t from = int64_t(block * kBlock) + shift;
-    if (from < int64_t(keptFrom_) || !Covered(uint64_t(from) + kBlock)) return kNoSearch;
+    if (from < int64_t(keptFrom_) || !Covered(uint64_t(from) + kBlock)) return kUnknown;
     const double recorded = double(RecordedEnergy(uint64_t(from), uint64_t(from) + kBlock));
     const double wanted = double(expected) * scale_;
-    if (std::max(recorded, wanted) < 8 * floor_) return -1;  // silence on both sides
-    return std::fabs(std::log((recorded + floor_) / (wanted + floor_)));
+    if (std::max(recorded, wanted) < 8 * floor_) return kSilent;
+    return std::log((recorded + floor_) / (wanted + floor_));
 }
 
 bool RecordingAligner::CheckBlock(uint64_t block, bool final) {
@@ -129,12 +131,12 @@ bool RecordingAligner::CheckBlock(uint64_t block, bool final) {
     const int64_t from = int64_t(block * kBlock) + shift_;
     if (from >= 0 && !Covered(uint64_t(from) + kBlock)) return false;
     const std::vector<float> expected = tap_->Energies(block, 1);
-    const double d = expected.empty() ? kNoSearch : Mismatch(block, shift_, expected[0]);
-    if (d == kNoSearch || d < 0) {
+    const double r = expected.empty() ? kUnknown : Ratio(block, shift_, expected[0]);
+    if (r == kUnknown || r == kSilent) {
         ++nextBlock_;
         return true;
     }
-    if (d <= kApart) {
+    if (std::fabs(r - level_) <= kApart) {
         badRun_ = 0;
         ++nextBlock_;
         return true;
@@ -149,65 +151,96 @@ bool RecordingAligner::CheckBlock(uint64_t block, bool final) {
     return true;
 }
 
-double RecordingAligner::Score(uint64_t block, int64_t shift,
-                               const std::vector<float>& expected) const {
-    double total = 0;
-    size_t sounding = 0;
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const double d = Mismatch(block + i, shift, expected[i]);
-        if (d == kNoSearch) return kNoSearch;
-        if (d < 0) continue;
-        total += d;
-        ++sounding;
+double RecordingAligner::Score(uint64_t from, size_t blocks, int64_t shift, double* level) const {
+    // The music blocks whose place in the output lies in [from, from + blocks * kBlock).
+    const int64_t first = (int64_t(from) - shift + int64_t(kBlock) - 1) / int64_t(kBlock);
+    if (first < 0) return kUnknown;
+    const std::vector<float> expected = tap_->Energies(uint64_t(first), blocks);
+    if (expected.size() < blocks) return kUnknown;
+    std::vector<double> ratios;
+    ratios.reserve(blocks);
+    for (size_t i = 0; i < blocks; ++i) {
+        const double r = Ratio(uint64_t(first) + i, shift, expected[i]);
+        if (r == kUnknown) return kUnknown;
+        if (r != kSilent) ratios.push_back(r);
     }
-    if (sounding < std::max<size_t>(expected.size() / 4, 2)) return kNoSearch;
-    return total / double(sounding);
+    if (ratios.size() < std::max<size_t>(blocks / 4, 4)) return kUnknown;
+    std::vector<double> sorted = ratios;
+    std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    double total = 0;
+    for (double r : ratios) total += std::fabs(r - median);
+    if (level) *level = median;
+    return total / double(ratios.size());
 }
 
 bool RecordingAligner::Resync(uint64_t block, bool final) {
-    const std::vector<float> expected = tap_->Energies(block, kWindowBlocks);
-    const int64_t windowEnd = int64_t((block + expected.size()) * kBlock);
-    // Wait for the recording to cover every shift of the search, unless it has ended.
-    if (!final && !Covered(uint64_t(std::max<int64_t>(windowEnd + shift_ + kSearch, 0))))
-        return false;
-    double best = Score(block, shift_, expected);
+    const uint64_t at = uint64_t(std::max<int64_t>(int64_t(block * kBlock) + shift_, 0));
+    // Where the output resumes: after the silence the fault left, if it left any.
+    const auto [silenceAt, silence] = ZeroRunNear(at > 4 * kBlock ? at - 4 * kBlock : 0,
+                                                  at + 4 * kBlock);
+    const uint64_t resume = silence ? silenceAt + silence : at;
+    size_t blocks = kWindowBlocks;
+    if (!Covered(resume + blocks * kBlock)) {
+        if (!final) return false;  // wait for the output to cover the window
+        blocks = size_t((outFrames_ > resume ? outFrames_ - resume : 0) / kBlock);
+    }
+    if (blocks < 8) {
+        nextBlock_ = block + kWindowBlocks;
+        return true;
+    }
+    double level = level_;
     int64_t bestShift = shift_;
-    auto consider = [&](int64_t s) {
-        const double v = Score(block, s, expected);
-        if (v < best) {
-            best = v;
-            bestShift = s;
-        }
-    };
-    if (best >= kTogether) {
+    double best = Score(resume, blocks, shift_, &level);
+    if (!(best < kTogether / 2)) {
+        // The best shift over the whole search, a little in favour of nearer ones: music repeats
+        // itself, and a farther match of a repeated bar is no better evidence.
+        auto consider = [&](int64_t s) {
+            double l = 0;
+            const double v = Score(resume, blocks, s, &l) +
+                             kNearer * double(std::llabs(s - shift_)) / 44100.0;
+            if (v < best) {
+                best = v;
+                bestShift = s;
+                level = l;
+            }
+        };
+        best = kUnknown;
         for (int64_t s = shift_ - kSearch; s <= shift_ + kSearch; s += kCoarseStep) consider(s);
         const int64_t coarse = bestShift;
         for (int64_t s = coarse - kCoarseStep; s <= coarse + kCoarseStep; ++s) consider(s);
+        best -= kNearer * double(std::llabs(bestShift - shift_)) / 44100.0;
     }
-    if (best >= kTogether) {
-        // Nothing explains it (the level changed on the way, or a hole beyond the search):
-        // go on past the window rather than report a length that is not known.
-        nextBlock_ = block + std::max<size_t>(expected.size(), 1);
+    if (!(best < kTogether)) {
+        // Nothing explains it (a hole beyond the search, or too little music after it): go on
+        // past it rather than report a length that is not known.
+        nextBlock_ = block + kWindowBlocks;
         return true;
     }
-    const int64_t moved = bestShift - shift_;
-    const uint64_t at = uint64_t(std::max<int64_t>(int64_t(block * kBlock) + shift_, 0));
-    const uint64_t silence = ZeroRunNear(at > kBlock ? at - kBlock : 0,
-                                         at + uint64_t(std::llabs(moved)) + 8 * kBlock);
-    const uint64_t missing = std::max<uint64_t>(uint64_t(std::llabs(moved)), silence);
-    if (missing >= kShortestGap) gaps_.push_back({at, missing});
+    const uint64_t moved = uint64_t(std::llabs(bestShift - shift_));
+    const uint64_t missing = std::max(moved, silence);
+    // Energies place a shift without silence to within a few ms only.
+    if (silence >= kShortestGap || moved >= kShortestShift)
+        gaps_.push_back({silence ? silenceAt : at, missing});
     shift_ = bestShift;
-    nextBlock_ = block + 1;
+    level_ = level;
+    // Go on after the fault, never back before it (the old shift had found it there).
+    const uint64_t after = uint64_t(std::max<int64_t>(int64_t(resume) - shift_, 0)) / kBlock + 1;
+    nextBlock_ = std::max(after, block + 1);
     return true;
 }
 
-uint64_t RecordingAligner::ZeroRunNear(uint64_t from, uint64_t to) const {
+std::pair<uint64_t, uint64_t> RecordingAligner::ZeroRunNear(uint64_t from, uint64_t to) const {
     from = std::max(from, keptFrom_);
     to = std::min(to, outFrames_);
-    uint64_t best = 0, run = 0;
+    std::pair<uint64_t, uint64_t> best{0, 0};
     for (uint64_t f = from; f < to; ++f) {
-        run = silent_[size_t(f - keptFrom_)] ? run + 1 : 0;
-        best = std::max(best, run);
+        if (!silent_[size_t(f - keptFrom_)]) continue;
+        uint64_t start = f, end = f;
+        while (start > keptFrom_ && silent_[size_t(start - 1 - keptFrom_)]) --start;
+        while (end < outFrames_ && silent_[size_t(end - keptFrom_)]) ++end;
+        if (end - start > best.second) best = {start, end - start};
+        f = end;
     }
     return best;
 }

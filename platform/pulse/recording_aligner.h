@@ -31,7 +31,8 @@ class RecordingAligner {
     // Output frames: data, or null for that many frames of silence.
     using Sink = std::function<void(const int16_t* frames, size_t count)>;
 
-    static constexpr uint64_t kShortestGap = 88;  // 2 ms
+    static constexpr uint64_t kShortestGap = 88;     // 2 ms
+    static constexpr uint64_t kShortestShift = 441;  // 10 ms
 
     // gain: what the recording applies to the tap's floats, full scale 32767.
     RecordingAligner(std::shared_ptr<SequencerTap> tap, double gain);
@@ -51,12 +52,15 @@ class RecordingAligner {
     void Keep(const int16_t* frames, size_t count);
     void Check(bool final);
     bool CheckBlock(uint64_t block, bool final);
-    // |log| of the energy ratio of a music block and its place in the output; -1 when both
-    // are silent, infinity when the output does not hold that place.
-    double Mismatch(uint64_t block, int64_t shift, float expected) const;
-    double Score(uint64_t block, int64_t shift, const std::vector<float>& expected) const;
+    // log of the energy ratio of a music block and its place in the output; kSilent when both
+    // are silent, kUnknown when the output does not hold that place.
+    double Ratio(uint64_t block, int64_t shift, float expected) const;
+    // How well the output from `from` on follows the music at a shift: the mean distance of
+    // the blocks' ratios from their median (a level change is no mismatch); *level the median.
+    double Score(uint64_t from, size_t blocks, int64_t shift, double* level) const;
     bool Resync(uint64_t block, bool final);
-    uint64_t ZeroRunNear(uint64_t from, uint64_t to) const;
+    // The longest run of silent output frames that touches [from, to): its start and length.
+    std::pair<uint64_t, uint64_t> ZeroRunNear(uint64_t from, uint64_t to) const;
     bool Covered(uint64_t endFrame) const;  // output frames [0, endFrame) are kept
     uint64_t RecordedEnergy(uint64_t from, uint64_t to) const;
 
@@ -71,6 +75,7 @@ class RecordingAligner {
     std::deque<uint8_t> silent_;
     uint64_t keptFrom_ = 0;
     int64_t shift_ = 0;       // output frame of music frame m: m + shift_
+    double level_ = 0;        // log energy ratio of output and music where they agree
     uint64_t nextBlock_ = 0;  // next music block to compare
     int badRun_ = 0;
     uint64_t badFrom_ = 0;

@@ -1,5 +1,5 @@
 // The capture against a real sound server: a tone played into the null sink is recorded from
-// its monitor, and the server's faults (absent, killed mid-capture) end the capture cleanly.
+// its monitor (selected as the recording line), and the server's faults (absent, killed mid-capture) end the capture cleanly.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "engine/capture.h"
+#include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_backend.h"
 #include "platform/thread_queue.h"
 #include "platform/wavein.h"
@@ -70,9 +71,13 @@ class CaptureOnServer : public ::testing::Test {
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
         platform::InstallWaveIn(platform::pulse::MakeWaveIn());
+        // What these tests record is another client's tone: the sink's monitor, not the
+        // synthesizer line.
+        platform::pulse::ProgramLevels::Instance().Select("speakers.monitor");
     }
     void TearDown() override {
         platform::InstallWaveIn(nullptr);
+        platform::pulse::ProgramLevels::Instance().Reset();
         fs::remove_all(dir_);
     }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }

@@ -33,11 +33,44 @@ std::string RunCommand(const std::string& command, int* status) {
 
 std::string Pactl(const std::string& args) { return RunCommand("pactl " + args + " 2>&1"); }
 
+std::string ServerScript() {
+    const char* kind = std::getenv("TONVERA_TEST_SERVER");
+    const bool pipewire = kind && std::string(kind) == "pipewire";
+    return std::string(TONVERA_SOURCE_DIR) +
+           (pipewire ? "/scripts/private-pipewire.sh" : "/scripts/private-pulse.sh");
+}
+
+bool OnPipeWire() {
+    const char* kind = std::getenv("TONVERA_TEST_SERVER");
+    return kind && std::string(kind) == "pipewire";
+}
+
+std::string DeviceState() {
+    std::string state = "default sink " + Pactl("get-default-sink") + "default source " +
+                        Pactl("get-default-source");
+    for (const char* kind : {"sinks", "sources"}) {
+        std::istringstream lines(Pactl(std::string("list ") + kind));
+        for (std::string line; std::getline(lines, line);) {
+            const size_t start = line.find_first_not_of(" \t");
+            if (start == std::string::npos) continue;
+            const std::string field = line.substr(start);
+            for (const char* key : {"Name:", "Mute:", "Volume:"})
+                if (field.rfind(key, 0) == 0) state += field + "\n";
+        }
+    }
+    return state;
+}
+
+std::string ClientsLeft() {
+    return Pactl("list short sink-inputs") + Pactl("list short source-outputs") +
+           Pactl("list short modules");
+}
+
 PrivateServer::PrivateServer(std::vector<std::string> sinks) {
     char tmpl[] = "/tmp/tonvera-pulse.XXXXXX";
     if (!mkdtemp(tmpl)) return;
     dir_ = tmpl;
-    std::string cmd = std::string(TONVERA_SOURCE_DIR) + "/scripts/private-pulse.sh start " + dir_ + "/server";
+    std::string cmd = ServerScript() + " start " + dir_ + "/server";
     for (const auto& s : sinks) cmd += " " + s;
     int status = 0;
     std::istringstream lines(RunCommand(cmd, &status));
@@ -62,7 +95,7 @@ void PrivateServer::kill() {
 
 PrivateServer::~PrivateServer() {
     if (!dir_.empty()) {
-        RunCommand(std::string(TONVERA_SOURCE_DIR) + "/scripts/private-pulse.sh stop " + dir_ + "/server");
+        RunCommand(ServerScript() + " stop " + dir_ + "/server");
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }

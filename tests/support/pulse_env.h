@@ -36,6 +36,15 @@ private:
     int pid_ = -1;
 };
 
+// Whether the tests run on PipeWire's pulse server (TONVERA_TEST_SERVER=pipewire) rather than
+// PulseAudio; private servers of a test's own are of the same kind.
+bool OnPipeWire();
+// The user-visible state of the current server: the defaults and every sink's and source's
+// name, volume and mute, one per line, for comparing before and after.
+std::string DeviceState();
+// The streams and modules on the server, to compare before and after a run.
+std::string ClientsLeft();
+
 // Runs a shell command; returns its standard output, status through *status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 // pactl against the current PULSE_SERVER.
