@@ -63,6 +63,17 @@ void PumpMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
+// "The recording has gaps: 0:12: 42 ms missing, ...", the first ten of them.
+QString GapText(const std::vector<engine::CaptureGap>& gaps) {
+    QStringList parts;
+    for (size_t i = 0; i < gaps.size() && i < 10; ++i)
+        parts << QStringLiteral("%1: %2 ms missing")
+                     .arg(QString::fromStdString(FormatClock(int32_t(gaps[i].positionMs))))
+                     .arg(gaps[i].lengthMs);
+    if (gaps.size() > 10) parts << QStringLiteral("and %1 more").arg(gaps.size() - 10);
+    return QStringLiteral("The recording has gaps: %1.").arg(parts.join(QStringLiteral(", ")));
+}
+
 int Percent(int32_t position, int32_t length) {
     if (length <= 0) return 0;
     const int64_t percent = int64_t(position) * 100 / length;
@@ -332,6 +343,7 @@ void TMainForm::ReportConversion(const engine::CaptureResult& result, int32_t un
                         "The recording reached the largest size a WAV file can hold: %1 holds "
                         "only the beginning of the music.")
                         .arg(path);
+    if (!result.gaps.empty()) problems << GapText(result.gaps);
     if (underflows > 0)
         problems << QStringLiteral(
                         "The synthesizer's sound stream ran dry %1 time(s) during the "

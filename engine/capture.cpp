@@ -132,6 +132,24 @@ void TMyThread::Execute() {
     }
 }
 
+// What the device says it lost; a device that cannot tell has nothing to say.
+std::vector<CaptureGap> Gaps(HWAVEIN device) {
+    std::vector<WAVEINGAP> found(64);
+    DWORD count = DWORD(found.size());
+    if (!device || waveInMessage(device, WIDM_GETGAPS, reinterpret_cast<DWORD_PTR>(found.data()),
+                                 reinterpret_cast<DWORD_PTR>(&count)) != MMSYSERR_NOERROR)
+        return {};
+    if (count > found.size()) {
+        found.resize(count);
+        waveInMessage(device, WIDM_GETGAPS, reinterpret_cast<DWORD_PTR>(found.data()),
+                      reinterpret_cast<DWORD_PTR>(&count));
+    }
+    found.resize(std::min<size_t>(count, found.size()));
+    std::vector<CaptureGap> gaps;
+    for (const WAVEINGAP& g : found) gaps.push_back({g.dwPosition, g.dwLength});
+    return gaps;
+}
+
 void ReleaseCapture(CaptureState& s) {
     s.captureBuffer = {};
     s.captureLength = 0;
@@ -207,6 +225,7 @@ CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {
 
     s.thread->Terminate();
     waveInStop(s.device);
+    result.gaps = Gaps(s.device);
     waveInReset(s.device);
     waveInClose(s.device);
     // Every notice of the device is in the queue by now; this one comes after them all, and

@@ -10,12 +10,19 @@
 
 namespace engine {
 
+// A hole the device found in what it recorded: where in the recording, and how long.
+struct CaptureGap {
+    uint32_t positionMs = 0;
+    uint32_t lengthMs = 0;
+};
+
 struct CaptureResult {
     bool deviceOpened = false;      // waveInOpen succeeded
     uint64_t bytesCaptured = 0;     // bytes in the recording (the kept partial buffer included)
     bool reachedSizeLimit = false;  // stopped growing at the largest size a RIFF/WAVE file holds
     bool fileWritten = false;       // WriteWaveFile returned true
     std::string path;               // the path read at the stop
+    std::vector<CaptureGap> gaps;   // holes in the recording, as far as the device can tell
 };
 
 using OutputPathReader = std::function<std::string()>;                // read at the stop

@@ -37,32 +37,6 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// pacat playing a 1 kHz tone (after 300 ms of silence) into the default sink, in the
-// background; stopped when this goes.
-class TonePlayer {
-  public:
-    TonePlayer(const fs::path& dir, double seconds, double amplitude) {
-        auto pcm = testsupport::StereoTone(0, 0.3, 0);
-        const auto tone = testsupport::StereoTone(1000, seconds, amplitude);
-        pcm.insert(pcm.end(), tone.begin(), tone.end());
-        const fs::path raw = dir / "tone.raw";
-        std::ofstream(raw, std::ios::binary)
-            .write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));
-        pid_ = std::atoi(
-            testsupport::RunCommand("pacat --playback --format=s16le --rate=44100 --channels=2 "
-                                    "--latency-msec=100 '" +
-                                    raw.string() + "' >/dev/null 2>&1 & echo $!")
-                .c_str());
-    }
-    ~TonePlayer() {
-        if (pid_ > 0) ::kill(pid_, SIGTERM);
-    }
-    bool ok() const { return pid_ > 0 && ::kill(pid_, 0) == 0; }
-
-  private:
-    int pid_ = -1;
-};
-
 class CaptureOnServer : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -87,7 +61,7 @@ class CaptureOnServer : public ::testing::Test {
 
 TEST_F(CaptureOnServer, AToneOnTheSinkIsRecordedWholeAtItsPitchAndLevel) {
     REQUIRE_SOUND_SERVER();
-    TonePlayer player(dir_, 6, 0.5);
+    testsupport::TonePlayer player(dir_.string(), 1000, 6, 0.5);
     ASSERT_TRUE(player.ok());
     SettleSink();
 
@@ -175,7 +149,7 @@ TEST_F(CaptureOnServer, FirstDataSoonAfterTheStart) {
     const double idle = FirstDataAfterStart();
     double playing;
     {
-        TonePlayer player(dir_, 4, 0.5);
+        testsupport::TonePlayer player(dir_.string(), 1000, 4, 0.5);
         ASSERT_TRUE(player.ok());
         SettleSink();
         playing = FirstDataAfterStart();
@@ -212,7 +186,7 @@ TEST_F(CaptureOnServer, WithoutAServerTheOpenFailsAtOnceAndNothingIsWritten) {
 TEST_F(CaptureOnServer, AServerKilledMidCaptureStillLeavesWhatWasRecorded) {
     testsupport::PrivateServer server;
     ASSERT_TRUE(server.ok());
-    TonePlayer player(dir_, 6, 0.5);
+    testsupport::TonePlayer player(dir_.string(), 1000, 6, 0.5);
     ASSERT_TRUE(player.ok());
     SettleSink();
 

@@ -1,5 +1,7 @@
 #include "support/pulse_env.h"
 
+#include "support/pcm.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -7,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace testsupport {
@@ -66,6 +69,31 @@ std::string ClientsLeft() {
            Pactl("list short modules");
 }
 
+TonePlayer::TonePlayer(const std::string& folder, double hz, double seconds, double amplitude) {
+    auto pcm = StereoTone(0, 0.3, 0);
+    const auto tone = StereoTone(hz, seconds, amplitude);
+    pcm.insert(pcm.end(), tone.begin(), tone.end());
+    const std::string raw = folder + "/tone-" + std::to_string(int(hz)) + ".raw";
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size()));
+    pid_ = std::atoi(RunCommand("pacat --playback --format=s16le --rate=44100 --channels=2 "
+                                "--latency-msec=100 '" +
+                                raw + "' >/dev/null 2>&1 & echo $!")
+                         .c_str());
+}
+
+TonePlayer::~TonePlayer() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        // Not our child (a shell started it): wait until it has gone from the server.
+        for (int i = 0; i < 100 && ::kill(pid_, 0) == 0; ++i) RunCommand("sleep 0.02");
+    }
+}
+
+bool TonePlayer::ok() const {
+    return pid_ > 0 && ::kill(pid_, 0) == 0;
+}
+
 PrivateServer::PrivateServer(std::vector<std::string> sinks) {
     char tmpl[] = "/tmp/tonvera-pulse.XXXXXX";
     if (!mkdtemp(tmpl)) return;
@@ -84,6 +112,16 @@ PrivateServer::PrivateServer(std::vector<std::string> sinks) {
         hadPrevious_ = true;
     }
     setenv("PULSE_SERVER", address_.c_str(), 1);
+}
+
+int PrivateServer::graphPid() const {
+    if (!OnPipeWire()) return pid_;
+    // private-pipewire.sh records the bus, pipewire, wireplumber and its pulse server, in order.
+    std::ifstream pids(dir_ + "/server/pids");
+    int pid = -1;
+    for (int i = 0; i < 2 && pids >> pid; ++i) {
+    }
+    return pid;
 }
 
 void PrivateServer::kill() {

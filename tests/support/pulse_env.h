@@ -28,6 +28,9 @@ public:
     bool ok() const { return pid_ > 0; }
     const std::string& address() const { return address_; }
     int pid() const { return pid_; }
+    // The process that runs the audio graph (PulseAudio itself; PipeWire's daemon, not its
+    // pulse server): stopping it stalls the sound.
+    int graphPid() const;
     void kill();  // ends the server at once (SIGKILL), as a crash would
 
 private:
@@ -44,6 +47,20 @@ bool OnPipeWire();
 std::string DeviceState();
 // The streams and modules on the server, to compare before and after a run.
 std::string ClientsLeft();
+
+// Another client: pacat playing a tone (after 300 ms of silence) into the default sink, in the
+// background, from a raw file it writes into `folder`; stopped when this goes.
+class TonePlayer {
+public:
+    TonePlayer(const std::string& folder, double hz, double seconds, double amplitude);
+    ~TonePlayer();
+    TonePlayer(const TonePlayer&) = delete;
+    TonePlayer& operator=(const TonePlayer&) = delete;
+    bool ok() const;
+
+private:
+    int pid_ = -1;
+};
 
 // Runs a shell command; returns its standard output, status through *status.
 std::string RunCommand(const std::string& command, int* status = nullptr);

@@ -1,0 +1,107 @@
+#include "bench/render_compare.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "engine/mixer_state.h"
+#include "platform/midi/smf_reader.h"
+#include "platform/pulse/midi_renderer.h"
+#include "platform/pulse/program_levels.h"
+
+namespace bench {
+
+namespace {
+
+std::vector<int16_t> ReadWav(const std::string& path, std::string* error) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f) {
+        *error = "cannot read " + path;
+        return {};
+    }
+    std::vector<int16_t> samples(size_t(info.frames) * 2);
+    samples.resize(size_t(sf_read_short(f, samples.data(), sf_count_t(samples.size()))));
+    sf_close(f);
+    if (info.channels != 2 || info.samplerate != 44100) *error = path + " is not 44.1 kHz stereo";
+    return samples;
+}
+
+int64_t FirstSound(const std::vector<int16_t>& s) {
+    for (size_t i = 0; i < s.size(); ++i)
+        if (s[i] != 0) return int64_t(i / 2);
+    return -1;
+}
+
+double Error(const std::vector<int16_t>& wav, const std::vector<int16_t>& ref, int64_t offset,
+             int64_t from, int64_t frames) {
+    double e = 0;
+    for (int64_t i = from; i < from + frames; ++i) {
+        const int64_t j = i + offset;
+        if (j < 0 || 2 * j + 1 >= int64_t(wav.size()) || 2 * i + 1 >= int64_t(ref.size()))
+            return INFINITY;
+        for (int c = 0; c < 2; ++c) {
+            const double d = double(wav[size_t(2 * j + c)]) - ref[size_t(2 * i + c)];
+            e += d * d;
+        }
+    }
+    return e;
+}
+
+}  // namespace
+
+double ConversionGain(int percent) {
+    using engine::mixer::PercentOfBounds;
+    const platform::pulse::Level speakers{PercentOfBounds(0, 65535, 50), false};
+    const platform::pulse::Level line{PercentOfBounds(0, 65535, percent), false};
+    return platform::pulse::SynthesizerRecordingGains(speakers, line).Total();
+}
+
+Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath, double gain,
+                           int64_t searchFrames) {
+    Residual r;
+    auto song = platform::midi::ReadSmfFile(midiPath, &r.error);
+    if (!song) return r;
+    const auto music = platform::pulse::RenderOffline(
+        std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &r.error);
+    if (music.empty()) return r;
+    const auto wav = ReadWav(wavPath, &r.error);
+    if (!r.error.empty()) return r;
+    std::vector<int16_t> ref(music.size());
+    for (size_t i = 0; i < music.size(); ++i)
+        ref[i] = int16_t(std::clamp(std::lrint(double(music[i]) * gain * 32767.0), -32768L, 32767L));
+    r.wavFrames = wav.size() / 2;
+    r.renderFrames = ref.size() / 2;
+    r.firstSoundWav = FirstSound(wav);
+    r.firstSoundRender = FirstSound(ref);
+    for (int16_t s : wav) r.clipped += (s >= 32767 || s <= -32768);
+    // Align on two seconds of the music from its first sound.
+    const int64_t from = std::max<int64_t>(r.firstSoundRender, 0);
+    const int64_t frames = std::min<int64_t>(88200, int64_t(r.renderFrames) - from);
+    double best = INFINITY;
+    for (int64_t off = -searchFrames; off <= searchFrames; ++off) {
+        const double e = Error(wav, ref, off, from, frames);
+        if (e < best) {
+            best = e;
+            r.offsetFrames = off;
+        }
+    }
+    double signal = 0, noise = 0;
+    for (size_t i = 0; i < r.renderFrames; ++i) {
+        const int64_t j = int64_t(i) + r.offsetFrames;
+        if (j < 0 || uint64_t(j) >= r.wavFrames) continue;
+        for (int c = 0; c < 2; ++c) {
+            const double d = double(wav[size_t(2 * j + c)]) - ref[2 * i + c];
+            r.maxDifference = std::max<int64_t>(r.maxDifference, std::llabs(int64_t(d)));
+            noise += d * d;
+            signal += double(ref[2 * i + c]) * ref[2 * i + c];
+        }
+    }
+    r.snrDb = 10 * std::log10(signal / std::max(noise, 1e-9));
+    return r;
+}
+
+}  // namespace bench

@@ -1,0 +1,27 @@
+#pragma once
+// A recorded conversion against the offline render of the same MIDI file through the same
+// sequencer code at the same gain: how far apart they are in time and in samples.
+#include <cstdint>
+#include <string>
+
+namespace bench {
+
+struct Residual {
+    std::string error;            // empty when both could be read
+    int64_t offsetFrames = 0;     // the WAV's frame i holds the render's frame i - offset
+    int64_t maxDifference = 0;    // largest |WAV - render| in LSB over the overlap
+    double snrDb = 0;             // render power over difference power
+    uint64_t clipped = 0;         // WAV samples at full scale
+    uint64_t wavFrames = 0, renderFrames = 0;
+    int64_t firstSoundWav = -1, firstSoundRender = -1;  // first non-zero frame
+};
+
+// gain: the factor on the synthesizer's float output (full scale 1.0); the offset is searched
+// within +-searchFrames.
+Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath, double gain,
+                           int64_t searchFrames = 4410);
+
+// The gain a recorded conversion applies at a track-bar volume (the routing's levels).
+double ConversionGain(int percent);
+
+}  // namespace bench

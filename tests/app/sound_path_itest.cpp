@@ -1,0 +1,206 @@
+// What a conversion records and what it leaves behind, on a server as a desktop has it: other
+// programs playing, the default sink changing, the user's own device settings. Every file is
+// held against the offline render of the same MIDI file at the same gain.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/render_compare.h"
+#include "support/program_run.h"
+#include "support/pulse_env.h"
+#include "support/smf_builder.h"
+
+namespace {
+
+using testsupport::Pactl;
+using testsupport::SmfBuilder;
+
+// A few seconds on three channels (piano, strings, bass) and drums, chords and runs.
+std::vector<uint8_t> Ensemble(int seconds, uint8_t baseKey, uint8_t velocity = 100) {
+    SmfBuilder b;
+    b.Program(0, 0, 0).Program(0, 1, 48).Program(0, 2, 33);
+    for (int beat = 0; beat < seconds * 2; ++beat) {
+        const uint8_t k = uint8_t(baseKey + (beat % 4) * 2);
+        b.NoteOn(0, 0, k, velocity).NoteOn(0, 0, uint8_t(k + 4), velocity);
+        b.NoteOn(0, 1, uint8_t(k + 7), velocity).NoteOn(0, 2, uint8_t(k - 24), velocity);
+        b.NoteOn(0, 9, beat % 2 ? 38 : 36, velocity);
+        b.NoteOff(230, 0, k).NoteOff(0, 0, uint8_t(k + 4)).NoteOff(0, 1, uint8_t(k + 7));
+        b.NoteOff(0, 2, uint8_t(k - 24)).NoteOff(10, 9, beat % 2 ? 38 : 36);
+    }
+    return b.Bytes();
+}
+
+// Full chords on eight channels and drums: as loud as dense General MIDI music gets.
+std::vector<uint8_t> LoudChords() {
+    SmfBuilder b;
+    const uint8_t programs[] = {0, 48, 61, 19, 33, 56, 73, 30};
+    for (uint8_t ch = 0; ch < 8; ++ch) b.Program(0, ch, programs[ch]);
+    for (int beat = 0; beat < 8; ++beat) {
+        for (uint8_t ch = 0; ch < 8; ++ch) {
+            const uint8_t base = uint8_t(48 + (ch * 7) % 12 + (beat % 4) * 2);
+            for (uint8_t k : {base, uint8_t(base + 4), uint8_t(base + 7)}) b.NoteOn(0, ch, k, 110);
+        }
+        for (uint8_t k : {36, 38, 42, 49}) b.NoteOn(0, 9, k, 110);
+        uint32_t delta = 460;
+        for (uint8_t ch = 0; ch < 8; ++ch) {
+            const uint8_t base = uint8_t(48 + (ch * 7) % 12 + (beat % 4) * 2);
+            for (uint8_t k : {base, uint8_t(base + 4), uint8_t(base + 7)}) {
+                b.NoteOff(delta, ch, k);
+                delta = 0;
+            }
+        }
+        for (uint8_t k : {36, 38, 42, 49}) b.NoteOff(0, 9, k);
+    }
+    return b.Bytes();
+}
+
+class SoundPath : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+    std::string Path(const std::string& name) const {
+        return dir_.path().toStdString() + "/" + name;
+    }
+    std::string Midi(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        const std::string path = Path(name);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return path;
+    }
+    static QStringList Args(const std::string& midi, const std::string& wav, int volume) {
+        return {QString::fromStdString(midi), QString::fromStdString(wav),
+                QString::number(volume)};
+    }
+    // The file is the render: from the same sample 0, every sample within one step.
+    static void ExpectTheRender(const std::string& midi, const std::string& wav, int volume) {
+        const bench::Residual r =
+            bench::CompareWithRender(midi, wav, bench::ConversionGain(volume));
+        ASSERT_TRUE(r.error.empty()) << r.error;
+        std::printf("[ measure ] %s: offset %lld frames, max |difference| %lld LSB, SNR %.1f dB, "
+                    "%llu clipped, first sound %lld / %lld\n",
+                    wav.c_str(), (long long)r.offsetFrames, (long long)r.maxDifference, r.snrDb,
+                    (unsigned long long)r.clipped, (long long)r.firstSoundWav,
+                    (long long)r.firstSoundRender);
+        EXPECT_LE(std::llabs(r.offsetFrames), 88) << "the music does not start at sample 0";
+        EXPECT_LE(r.maxDifference, 1);
+        EXPECT_GE(r.snrDb, 60.0);
+        EXPECT_EQ(r.clipped, 0u);
+        EXPECT_GE(r.wavFrames + 88, r.renderFrames) << "the end of the music is missing";
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(SoundPath, AnotherProgramsSoundStaysOutAndTheDevicesStayAsTheUserHadThem) {
+    REQUIRE_SOUND_SERVER();
+    const std::string midi = Midi("ensemble.mid", Ensemble(4, 60));
+    const std::string wav = Path("ensemble.wav");
+    const std::string clients = testsupport::ClientsLeft();
+    std::string devices;
+    {
+        testsupport::TonePlayer other(dir_.path().toStdString(), 3000, 8, 0.5);
+        ASSERT_TRUE(other.ok());
+        devices = testsupport::DeviceState();
+        const auto run = testsupport::RunProgram(Args(midi, wav, 30));
+        EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+        EXPECT_EQ(testsupport::DeviceState(), devices);
+    }
+    ExpectTheRender(midi, wav, 30);
+    EXPECT_EQ(testsupport::ClientsLeft(), clients) << "a stream or module was left behind";
+}
+
+TEST_F(SoundPath, TwoConversionsAtOnceEachHoldOnlyTheirOwnMusic) {
+    REQUIRE_SOUND_SERVER();
+    const std::string low = Midi("low.mid", Ensemble(4, 48)),
+                      high = Midi("high.mid", Ensemble(4, 72));
+    QProcess a, b;
+    ASSERT_TRUE(testsupport::StartProgram(a, Args(low, Path("low.wav"), 30)));
+    ASSERT_TRUE(testsupport::StartProgram(b, Args(high, Path("high.wav"), 60)));
+    const auto ra = testsupport::FinishProgram(a), rb = testsupport::FinishProgram(b);
+    EXPECT_EQ(ra.exitCode, 0) << ra.stdErr.toStdString();
+    EXPECT_EQ(rb.exitCode, 0) << rb.stdErr.toStdString();
+    ExpectTheRender(low, Path("low.wav"), 30);
+    ExpectTheRender(high, Path("high.wav"), 60);
+}
+
+TEST_F(SoundPath, ANewDefaultSinkMidRunChangesNothingInTheFile) {
+    testsupport::PrivateServer server({"speakers", "headphones"});
+    ASSERT_TRUE(server.ok());
+    const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
+    const std::string wav = Path("moved.wav");
+    QProcess p;
+    ASSERT_TRUE(testsupport::StartProgram(p, Args(midi, wav, 30)));
+    QThread::msleep(2500);
+    // WirePlumber may answer "Not supported" for a moment after a sink appears.
+    for (int i = 0; i < 50 && Pactl("set-default-sink headphones").find("Failure") !=
+                                  std::string::npos;
+         ++i)
+        QThread::msleep(100);
+    const auto run = testsupport::FinishProgram(p);
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    ExpectTheRender(midi, wav, 30);
+}
+
+TEST_F(SoundPath, LoudMusicAtFullVolumeIsNotClipped) {
+    REQUIRE_SOUND_SERVER();
+    const std::string midi = Midi("loud.mid", LoudChords());
+    const std::string wav = Path("loud.wav");
+    const auto run = testsupport::RunProgram(Args(midi, wav, 100));
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    ExpectTheRender(midi, wav, 100);
+}
+
+TEST_F(SoundPath, NotesAtZeroAndAtOneSecondStartWhereTheRenderStartsThem) {
+    REQUIRE_SOUND_SERVER();
+    for (uint32_t delta : {0u, 960u}) {  // 960 ticks at 120 bpm: 1.000 s
+        const std::string name = "at" + std::to_string(delta);
+        const std::string midi =
+            Midi(name + ".mid", SmfBuilder().NoteOn(delta, 0, 69, 100).NoteOff(480, 0, 69).Bytes());
+        const std::string wav = Path(name + ".wav");
+        const auto run = testsupport::RunProgram(Args(midi, wav, 50));
+        EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+        const bench::Residual r = bench::CompareWithRender(midi, wav, bench::ConversionGain(50));
+        ASSERT_TRUE(r.error.empty()) << r.error;
+        // Within the synthesizer's own block of where the render has it: 64 frames, 1.5 ms.
+        EXPECT_LE(std::llabs(r.firstSoundWav - r.firstSoundRender), 64) << name;
+        EXPECT_EQ(r.offsetFrames, 0) << name;
+    }
+}
+
+TEST_F(SoundPath, AKilledConversionLeavesNoStreamBehind) {
+    REQUIRE_SOUND_SERVER();
+    const std::string clients = testsupport::ClientsLeft();
+    const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
+    QProcess p;
+    ASSERT_TRUE(testsupport::StartProgram(p, Args(midi, Path("killed.wav"), 30)));
+    QThread::msleep(2000);
+    ::kill(pid_t(p.processId()), SIGKILL);
+    p.waitForFinished(10000);
+    std::string after;
+    for (int i = 0; i < 50 && (after = testsupport::ClientsLeft()) != clients; ++i)
+        QThread::msleep(100);
+    EXPECT_EQ(after, clients);
+}
+
+TEST_F(SoundPath, AServerThatStallsLeavesAHoleThatIsReported) {
+    testsupport::PrivateServer server({"speakers"});
+    ASSERT_TRUE(server.ok());
+    const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
+    const std::string wav = Path("stalled.wav");
+    QProcess p;
+    ASSERT_TRUE(testsupport::StartProgram(p, Args(midi, wav, 30)));
+    QThread::msleep(2500);
+    // The whole server stops for a second, as under a scheduling stall.
+    ::kill(server.graphPid(), SIGSTOP);
+    QThread::msleep(1000);
+    ::kill(server.graphPid(), SIGCONT);
+    const auto run = testsupport::FinishProgram(p);
+    EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("ms missing")) << run.stdErr.toStdString();
+}
+
+}  // namespace
