@@ -53,15 +53,15 @@ double Error(const std::vector<int16_t>& wav, const std::vector<int16_t>& ref, i
 
 }  // namespace
 
-double ConversionGain(int percent) {
+platform::pulse::SynthesizerGains ConversionGains(int percent) {
     using engine::mixer::PercentOfBounds;
     const platform::pulse::Level speakers{PercentOfBounds(0, 65535, 50), false};
     const platform::pulse::Level line{PercentOfBounds(0, 65535, percent), false};
-    return platform::pulse::SynthesizerRecordingGains(speakers, line).Total();
+    return platform::pulse::SynthesizerRecordingGains(speakers, line);
 }
 
-Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath, double gain,
-                           int64_t searchFrames) {
+Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath,
+                           const platform::pulse::SynthesizerGains& gains, int64_t searchFrames) {
     Residual r;
     auto song = platform::midi::ReadSmfFile(midiPath, &r.error);
     if (!song) return r;
@@ -72,7 +72,7 @@ Residual CompareWithRender(const std::string& midiPath, const std::string& wavPa
     if (!r.error.empty()) return r;
     std::vector<int16_t> ref(music.size());
     for (size_t i = 0; i < music.size(); ++i)
-        ref[i] = int16_t(std::clamp(std::lrint(double(music[i]) * gain * 32767.0), -32768L, 32767L));
+        ref[i] = platform::pulse::RecordedSample(music[i], gains);
     r.wavFrames = wav.size() / 2;
     r.renderFrames = ref.size() / 2;
     r.firstSoundWav = FirstSound(wav);

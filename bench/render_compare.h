@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/pulse/program_levels.h"
+
 namespace bench {
 
 struct Residual {
@@ -16,12 +18,13 @@ struct Residual {
     int64_t firstSoundWav = -1, firstSoundRender = -1;  // first non-zero frame
 };
 
-// gain: the factor on the synthesizer's float output (full scale 1.0); the offset is searched
-// within +-searchFrames.
-Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath, double gain,
+// The render quantized as the recording is at those gains; the offset is searched within
+// +-searchFrames.
+Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath,
+                           const platform::pulse::SynthesizerGains& gains,
                            int64_t searchFrames = 4410);
 
-// The gain a recorded conversion applies at a track-bar volume (the routing's levels).
-double ConversionGain(int percent);
+// What a recorded conversion applies at a track-bar volume (the routing's levels).
+platform::pulse::SynthesizerGains ConversionGains(int percent);
 
 }  // namespace bench

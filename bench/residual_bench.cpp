@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
                                 "/stderr";
     const int status = std::system(command.c_str());
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const bench::Residual r = bench::CompareWithRender(midi, wav, bench::ConversionGain(volume));
+    const bench::Residual r = bench::CompareWithRender(midi, wav, bench::ConversionGains(volume));
     if (!r.error.empty()) {
         std::fprintf(stderr, "residual_bench: %s (the program exited %d)\n", r.error.c_str(),
                      exitCode);

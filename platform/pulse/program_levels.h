@@ -10,6 +10,7 @@
 //
 // Process-wide and thread-safe. Streams that are open hear every change (Watch); the mixer
 // writes from the UI thread, the streams apply changes on their own connections.
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -82,5 +83,17 @@ struct SynthesizerGains {
     double Total() const { return silent ? 0.0 : playback * record; }
 };
 SynthesizerGains SynthesizerRecordingGains(const Level& speakers, const Level& line);
+
+// A synthesizer sample as the recording holds it: the servers apply the two volumes in float,
+// one after the other, and round to 16 bits at full scale 32768 (measured: bit-identical on
+// PulseAudio and on PipeWire at 44.1 kHz).
+inline int16_t RecordedSample(float x, const SynthesizerGains& g) {
+    if (g.silent) return 0;
+    float y = x * float(g.playback);
+    y *= float(g.record);
+    const long v = std::lrintf(y * 32768.0f);
+    return int16_t(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
+}
+constexpr double kRecordedFullScale = 32768.0;
 
 }  // namespace platform::pulse

@@ -201,8 +201,8 @@ void Device::ApplyLevel() {
     if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) return;
     const bool s16Stereo = spec_.format == PA_SAMPLE_S16LE && spec_.channels == 2;
     if (target_.tap && s16Stereo && !aligner_) {
-        // Full scale of the record stream's samples; a frame shows as non-zero from half a step.
-        const double gain = total * 32767.0;
+        // A frame shows as non-zero from half a step.
+        const double gain = total * kRecordedFullScale;
         target_.tap->SetAudibleThreshold(gain > 0 ? float(0.5 / gain) : 0.0f);
         aligner_ = std::make_unique<RecordingAligner>(target_.tap, gain);
     }

@@ -34,7 +34,7 @@ class RecordingAligner {
     static constexpr uint64_t kShortestGap = 88;     // 2 ms
     static constexpr uint64_t kShortestShift = 441;  // 10 ms
 
-    // gain: what the recording applies to the tap's floats, full scale 32767.
+    // gain: what the recording applies to the tap's floats, in steps of the output.
     RecordingAligner(std::shared_ptr<SequencerTap> tap, double gain);
 
     // Recorded stereo frames in order; null data for frames the stream lost (a hole).

@@ -79,7 +79,7 @@ class SoundPath : public ::testing::Test {
     // The file is the render: from the same sample 0, every sample within one step.
     static void ExpectTheRender(const std::string& midi, const std::string& wav, int volume) {
         const bench::Residual r =
-            bench::CompareWithRender(midi, wav, bench::ConversionGain(volume));
+            bench::CompareWithRender(midi, wav, bench::ConversionGains(volume));
         ASSERT_TRUE(r.error.empty()) << r.error;
         std::printf("[ measure ] %s: offset %lld frames, max |difference| %lld LSB, SNR %.1f dB, "
                     "%llu clipped, first sound %lld / %lld\n",
@@ -173,7 +173,7 @@ TEST_F(SoundPath, NotesAtZeroAndAtOneSecondStartWhereTheRenderStartsThem) {
         const std::string wav = Path(name + ".wav");
         const auto run = testsupport::RunProgram(Args(midi, wav, 50));
         EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
-        const bench::Residual r = bench::CompareWithRender(midi, wav, bench::ConversionGain(50));
+        const bench::Residual r = bench::CompareWithRender(midi, wav, bench::ConversionGains(50));
         ASSERT_TRUE(r.error.empty()) << r.error;
         // Within the synthesizer's own block of where the render has it: 64 frames, 1.5 ms.
         EXPECT_LE(std::llabs(r.firstSoundWav - r.firstSoundRender), 64) << name;

@@ -17,7 +17,7 @@ namespace {
 using platform::pulse::RecordingAligner;
 using platform::pulse::SequencerTap;
 
-constexpr double kGain = 0.3 * 32767;  // volume 30 at full scale
+constexpr double kGain = 0.3 * 32768;  // volume 30 at full scale
 
 std::vector<float> Render(const std::vector<uint8_t>& smf) {
     std::string error;
