@@ -298,6 +298,7 @@ void PlaybackStream::Fill(size_t nbytes) {
             if (source_->Finished()) {
                 draining_ = true;
                 endByte_ = at + int64_t(kChunkBytes);
+                if (tap_) tap_->MusicEnded();
             }
         } else {
             std::fill(chunk_.begin(), chunk_.end(), 0.0f);

@@ -34,8 +34,16 @@ void RecordingAligner::Feed(const int16_t* frames, size_t count, const Sink& out
         Wait(frames, count, out);
         return;
     }
+    // Once the music has ended, the file ends with it: what follows is the stream's silence.
+    if (tap_) {
+        const SequencerTap::Status status = tap_->Read();
+        if (status.ended) {
+            const int64_t end = int64_t(status.rendered) + shift_;
+            count = size_t(std::clamp<int64_t>(end - int64_t(outFrames_), 0, int64_t(count)));
+        }
+    }
     Keep(frames, count);
-    out(frames, count);
+    if (count) out(frames, count);
     Check(false);
 }
 

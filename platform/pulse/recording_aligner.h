@@ -5,6 +5,8 @@
 // non-zero is the music's first audible frame (the tap knows which one that is), so everything
 // before the music's time 0 is dropped and sample 0 of the output is the music's sample 0.
 //
+// End: once the music has ended, the output ends with its last frame.
+//
 // Holes: the server may insert silence (the stream ran dry, a scheduling delay), drop music
 // (a catch-up) or both, with or without telling. The output is compared, 64-frame block by
 // block, with the energy of what the sequencer played; where they part, the shift that makes

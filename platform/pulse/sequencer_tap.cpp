@@ -30,6 +30,11 @@ void SequencerTap::MusicStarted() {
     started_ = true;
 }
 
+void SequencerTap::MusicEnded() {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+}
+
 void SequencerTap::Music(const float* interleaved, size_t frames) {
     std::lock_guard lock(mutex_);
     for (size_t i = 0; i < frames; ++i) {
@@ -62,7 +67,7 @@ void SequencerTap::SetAudibleThreshold(float threshold) {
 
 SequencerTap::Status SequencerTap::Read() const {
     std::lock_guard lock(mutex_);
-    return {started_, rendered_, played_, firstAudible_};
+    return {started_, ended_, rendered_, played_, firstAudible_};
 }
 
 std::vector<float> SequencerTap::Energies(uint64_t first, size_t count) const {

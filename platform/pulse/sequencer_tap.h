@@ -28,6 +28,8 @@ class SequencerTap {
 
     // Producer side.
     void MusicStarted();
+    // Everything has sounded: the music is exactly the frames handed over so far.
+    void MusicEnded();
     // Interleaved stereo floats of the music, in order from its time 0.
     void Music(const float* interleaved, size_t frames);
     void PlayedFrames(uint64_t frames);
@@ -37,6 +39,7 @@ class SequencerTap {
     void SetAudibleThreshold(float threshold);
     struct Status {
         bool started = false;
+        bool ended = false;
         uint64_t rendered = 0;           // music frames handed to the server
         uint64_t played = 0;             // of which the server has played
         int64_t firstAudible = -1;       // first frame at or over the threshold, -1 none yet
@@ -52,7 +55,7 @@ class SequencerTap {
     const uint32_t sinkInput_;
     const std::string monitorSource_;
     mutable std::mutex mutex_;
-    bool started_ = false;
+    bool started_ = false, ended_ = false;
     uint64_t rendered_ = 0, played_ = 0;
     float threshold_ = 0;
     int64_t firstAudible_ = -1;

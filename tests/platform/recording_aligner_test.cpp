@@ -54,6 +54,7 @@ Result Align(const std::vector<float>& music, const std::vector<int16_t>& record
     tap->SetAudibleThreshold(gain > 0 ? float(0.5 / gain) : 0.0f);
     tap->MusicStarted();
     tap->Music(music.data(), music.size() / 2);
+    tap->MusicEnded();
     tap->PlayedFrames(music.size() / 2);
     RecordingAligner aligner(tap, gain);
     Result r;
@@ -99,10 +100,12 @@ double Ms(uint64_t frames) {
     return double(frames) * 1000.0 / 44100.0;
 }
 
-TEST(RecordingAlignerStart, TheSilenceBeforeTheMusicIsDroppedAndTheRestKeptExactly) {
+TEST(RecordingAlignerStart, TheSilenceBeforeAndAfterTheMusicIsDroppedAndTheRestKeptExactly) {
     const auto clean = Quantized(Melody(), kGain);
     for (size_t leadIn : {0, 1, 12345, 88200}) {
-        const Result r = Align(Melody(), WithLeadIn(clean, leadIn));
+        auto recorded = WithLeadIn(clean, leadIn);
+        recorded.insert(recorded.end(), 2 * 3000, 0);  // the stream plays on after the music
+        const Result r = Align(Melody(), recorded);
         EXPECT_EQ(r.out, clean) << "lead-in " << leadIn;
         EXPECT_TRUE(r.gaps.empty()) << "lead-in " << leadIn;
     }
