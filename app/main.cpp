@@ -36,6 +36,8 @@ int main(int argc, char** argv) {
     app::TApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tonvera"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TONVERA_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TONVERA_APP_ID));
     // Read after Qt took its own options (-style ...), which are no file names.
     const app::TCommandLine line = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
     if (const auto answer = app::AnswerWithoutRunning(line, !headless)) return Answer(*answer);
