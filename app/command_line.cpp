@@ -6,16 +6,7 @@
 namespace app {
 namespace {
 
-struct TOption {
-    const char* name;       // after the "--"
-    const char* valueName;  // nullptr for an option without a value
-    const char* form;       // the command line it makes, after "tonvera "
-    const char* help;
-    void (*apply)(TCommandLine& line, const std::string& value);
-};
-
-// Adding an option: one row here, a field in TCommandLine, and its handling where that field is
-// read. --help lists the rows in this order.
+// --help lists the rows in this order.
 constexpr TOption kOptions[] = {
     {"help", nullptr, "--help", "prints this text and exits",
      [](TCommandLine& line, const std::string&) { line.help = true; }},
@@ -23,19 +14,20 @@ constexpr TOption kOptions[] = {
      [](TCommandLine& line, const std::string&) { line.version = true; }},
 };
 
-const TOption* FindOption(std::string_view name) {
-    for (const TOption& option : kOptions)
+const TOption* FindOption(std::span<const TOption> options, std::string_view name) {
+    for (const TOption& option : options)
         if (name == option.name) return &option;
     return nullptr;
 }
 
 // Reads the option at arguments[i] (which starts with "--" and is not "--" alone), advancing i
 // past a separate value. Returns the usage error, or an empty text.
-std::string ReadOption(const std::vector<std::string>& arguments, size_t& i, TCommandLine& line) {
+std::string ReadOption(const std::vector<std::string>& arguments, size_t& i,
+                       std::span<const TOption> options, TCommandLine& line) {
     const std::string& arg = arguments[i];
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const TOption* option = FindOption(name);
+    const TOption* option = FindOption(options, name);
     if (!option) return "unknown option --" + name;
     std::string value;
     if (equals != std::string::npos) {
@@ -97,7 +89,12 @@ std::optional<int32_t> ParseInteger(const std::string& text) {
     return negative ? int32_t(0u - bits) : result;
 }
 
-TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+std::span<const TOption> ProgramOptions() {
+    return kOptions;
+}
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments,
+                              std::span<const TOption> options) {
     TCommandLine line;
     size_t i = 0;
     for (; i < arguments.size(); ++i) {
@@ -107,7 +104,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             break;
         }
         if (arg.rfind("--", 0) != 0) break;
-        line.error = ReadOption(arguments, i, line);
+        line.error = ReadOption(arguments, i, options, line);
         if (!line.error.empty()) return line;
     }
     line.files.assign(arguments.begin() + std::ptrdiff_t(i), arguments.end());
@@ -127,7 +124,7 @@ std::string UsageText() {
         {"SONG.mid", "opens the window with SONG.mid as the MIDI file"},
         {"SONG.mid SONG.wav [VOLUME]", "converts once and exits; VOLUME 0-100, default 30"},
     };
-    for (const TOption& option : kOptions) forms.push_back({option.form, option.help});
+    for (const TOption& option : ProgramOptions()) forms.push_back({option.form, option.help});
     forms.push_back({"-- FILE...", "ends the options: a FILE that looks like one is a file"});
 
     size_t width = 0;

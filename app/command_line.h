@@ -3,6 +3,7 @@
 // path, WAV path, optional volume) or the one MIDI file a file manager hands over.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,24 @@ struct TCommandLine {
     std::string error;  // a usage error; empty when the line was understood
 };
 
+// One long option. Adding one to the program: a row in its table (command_line.cpp), a field
+// in TCommandLine that `apply` sets, and its handling where that field is read.
+struct TOption {
+    const char* name;       // after the "--"
+    const char* valueName;  // nullptr for an option without a value
+    const char* form;       // the command line it makes, after "tonvera ", for --help
+    const char* help;
+    void (*apply)(TCommandLine& line, const std::string& value);
+};
+
+// The program's options, in the order --help lists them.
+std::span<const TOption> ProgramOptions();
+
 // Options are "--name" or "--name=value" (or "--name value" for an option that takes one) and
 // stand before the first file argument; "--" ends them. Anything else, a single "-" or "-5"
 // included, is a file argument, so the positional form keeps every name it always took.
-TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments,
+                              std::span<const TOption> options = ProgramOptions());
 
 // "tonvera X.Y.Z".
 std::string VersionText();

@@ -58,6 +58,36 @@ TEST(CommandLineOptions, UsageErrors) {
     EXPECT_EQ(ParseCommandLine({"--vers"}).error, "unknown option --vers");
 }
 
+// Options that take a value, as the ones still to come will (--volume N, --to FOLDER).
+std::vector<std::string> g_values;
+const app::TOption kValueOptions[] = {
+    {"to", "FOLDER", "--to FOLDER A.mid...", "converts into FOLDER",
+     [](app::TCommandLine&, const std::string& value) { g_values.push_back("to=" + value); }},
+    {"fast", nullptr, "--fast SONG.mid SONG.wav", "renders without the sound server",
+     [](app::TCommandLine&, const std::string& value) { g_values.push_back("fast" + value); }},
+};
+
+TEST(CommandLineOptions, AValueFollowsItsOptionSeparatelyOrAfterAnEqualsSign) {
+    g_values.clear();
+    auto line =
+        ParseCommandLine({"--to", "--weird dir", "--fast", "--to=a=b", "x.mid"}, kValueOptions);
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    // A separate value is taken as it stands, even when it looks like an option.
+    EXPECT_EQ(g_values, (Args{"to=--weird dir", "fast", "to=a=b"}));
+    EXPECT_EQ(line.files, (Args{"x.mid"}));
+
+    g_values.clear();
+    EXPECT_EQ(ParseCommandLine({"--to=", "a.mid"}, kValueOptions).files, (Args{"a.mid"}));
+    EXPECT_EQ(g_values, (Args{"to="}));
+
+    EXPECT_EQ(ParseCommandLine({"a.mid", "--to"}, kValueOptions).files, (Args{"a.mid", "--to"}));
+    EXPECT_EQ(ParseCommandLine({"--to"}, kValueOptions).error,
+              "option --to needs a value (FOLDER)");
+    EXPECT_EQ(ParseCommandLine({"--fast=1"}, kValueOptions).error, "option --fast takes no value");
+    // Another table knows nothing of the program's own options.
+    EXPECT_EQ(ParseCommandLine({"--help"}, kValueOptions).error, "unknown option --help");
+}
+
 TEST(CommandLineAnswers, HelpAndVersionExitZeroOnStandardOutput) {
     auto answer = AnswerWithoutRunning(ParseCommandLine({"--help"}), false);
     ASSERT_TRUE(answer);
