@@ -10,6 +10,7 @@ jobs=$(nproc)
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
+./scripts/check-deb.sh build
 
 # The capture's threads under ThreadSanitizer, the SMF reader and the mixer arrays under
 # AddressSanitizer: separate builds of just those suites.

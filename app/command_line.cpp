@@ -1,6 +1,48 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace app {
+namespace {
+
+// --help lists the rows in this order.
+constexpr TOption kOptions[] = {
+    {"help", nullptr, "--help", "prints this text and exits",
+     [](TCommandLine& line, const std::string&) { line.help = true; }},
+    {"version", nullptr, "--version", "prints the program's version and exits",
+     [](TCommandLine& line, const std::string&) { line.version = true; }},
+};
+
+const TOption* FindOption(std::span<const TOption> options, std::string_view name) {
+    for (const TOption& option : options)
+        if (name == option.name) return &option;
+    return nullptr;
+}
+
+// Reads the option at arguments[i] (which starts with "--" and is not "--" alone), advancing i
+// past a separate value. Returns the usage error, or an empty text.
+std::string ReadOption(const std::vector<std::string>& arguments, size_t& i,
+                       std::span<const TOption> options, TCommandLine& line) {
+    const std::string& arg = arguments[i];
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+    const TOption* option = FindOption(options, name);
+    if (!option) return "unknown option --" + name;
+    std::string value;
+    if (equals != std::string::npos) {
+        if (!option->valueName) return "option --" + name + " takes no value";
+        value = arg.substr(equals + 1);
+    } else if (option->valueName) {
+        if (i + 1 >= arguments.size())
+            return "option --" + name + " needs a value (" + option->valueName + ")";
+        value = arguments[++i];
+    }
+    option->apply(line, value);
+    return {};
+}
+
+}  // namespace
 
 std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {
     std::vector<std::string> out;
@@ -45,6 +87,70 @@ std::optional<int32_t> ParseInteger(const std::string& text) {
     const auto bits = uint32_t(value);
     const auto result = int32_t(bits);
     return negative ? int32_t(0u - bits) : result;
+}
+
+std::span<const TOption> ProgramOptions() {
+    return kOptions;
+}
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments,
+                              std::span<const TOption> options) {
+    TCommandLine line;
+    size_t i = 0;
+    for (; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (arg == "--") {
+            ++i;
+            break;
+        }
+        if (arg.rfind("--", 0) != 0) break;
+        line.error = ReadOption(arguments, i, options, line);
+        if (!line.error.empty()) return line;
+    }
+    line.files.assign(arguments.begin() + std::ptrdiff_t(i), arguments.end());
+    return line;
+}
+
+std::string VersionText() {
+    return "tonvera " TONVERA_VERSION;
+}
+
+std::string UsageText() {
+    struct Form {
+        std::string form, help;
+    };
+    std::vector<Form> forms = {
+        {"", "opens the window"},
+        {"SONG.mid", "opens the window with SONG.mid as the MIDI file"},
+        {"SONG.mid SONG.wav [VOLUME]", "converts once and exits; VOLUME 0-100, default 30"},
+    };
+    for (const TOption& option : ProgramOptions()) forms.push_back({option.form, option.help});
+    forms.push_back({"-- FILE...", "ends the options: a FILE that looks like one is a file"});
+
+    size_t width = 0;
+    for (const Form& f : forms) width = std::max(width, f.form.size());
+    std::string text = "usage: tonvera [OPTION]... [--] [SONG.mid [SONG.wav [VOLUME]]]\n";
+    for (const Form& f : forms) {
+        std::string form = "tonvera" + (f.form.empty() ? "" : " " + f.form);
+        form.resize(width + 10, ' ');
+        text += "  " + form + f.help + "\n";
+    }
+    text +=
+        "Exit status: 0 when the WAV file was written whole, 1 when it was not, 2 for a "
+        "usage error.\n";
+    return text;
+}
+
+std::optional<TAnswer> AnswerWithoutRunning(const TCommandLine& line, bool windowPossible) {
+    if (!line.error.empty()) return TAnswer{2, "", "tonvera: " + line.error + "\n" + UsageText()};
+    if (line.help) return TAnswer{0, UsageText(), ""};
+    if (line.version) return TAnswer{0, VersionText() + "\n", ""};
+    if (!windowPossible && line.files.size() < 2)
+        return TAnswer{2, "",
+                       "tonvera: without a display there is no window; converting needs SONG.mid "
+                       "and SONG.wav\n" +
+                           UsageText()};
+    return std::nullopt;
 }
 
 }  // namespace app

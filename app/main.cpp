@@ -11,29 +11,42 @@
 #include "media/notice_poster.h"
 #include "platform/pulse/pulse_backend.h"
 
+namespace {
+
+int Answer(const app::TAnswer& answer) {
+    std::fputs(answer.out.c_str(), stdout);
+    std::fputs(answer.err.c_str(), stderr);
+    return answer.exitCode;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const bool headless =
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (headless) {
-        if (app::CommandLineArguments(argc, argv).size() < 2) {
-            std::fprintf(stderr,
-                         "usage: tonvera SONG.mid SONG.wav [VOLUME]\n"
-                         "Converts the MIDI file to a WAV file and exits (volume 0-100, default "
-                         "30). Without arguments it opens its window, which needs a display.\n");
-            return 2;
-        }
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Help, the version and a window-less start without both files need neither a display nor
+    // a sound server, so they are answered before Qt starts (Qt only ever takes arguments away).
+    // A line not understood yet may hold Qt's own options: the reading after Qt decides.
+    const app::TCommandLine early = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
+    if (early.error.empty()) {
+        if (const auto answer = app::AnswerWithoutRunning(early, !headless)) return Answer(*answer);
     }
+    if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     app::TApplication application(argc, argv);
-    // Counted after Qt took its own options (-style ...), which are no file names.
-    const auto arguments = app::CommandLineArguments(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tonvera"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TONVERA_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TONVERA_APP_ID));
+    // Read after Qt took its own options (-style ...), which are no file names.
+    const app::TCommandLine line = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
+    if (const auto answer = app::AnswerWithoutRunning(line, !headless)) return Answer(*answer);
+
     app::SetHeadless(headless);
     platform::pulse::InstallPulseBackend();
     media::InstallQtNoticePoster();
 
-    app::TMainForm mainForm(arguments);
+    app::TMainForm mainForm(line.files);
     TAboutBox aboutBox(&mainForm);
     mainForm.SetAboutBox(&aboutBox);
     mainForm.show();

@@ -196,15 +196,16 @@ void TMainForm::BuildControls() {
 }
 
 void TMainForm::FormCreate() {
-    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
-    FormCreateFor(exe);
+    FormCreateFor(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
 }
 
-void TMainForm::FormCreateFor(const QString& executablePath) {
+void TMainForm::FormCreateFor(const QString& executablePath, const WritableProbe& writable) {
     ProgramFolder = executablePath.left(executablePath.lastIndexOf(u'/') + 1);
     if (!ProgramFolder.endsWith(u'/')) ProgramFolder += u'/';
+    // An installed program's folder is nobody's to write: then the user's music folder.
+    const QString folder = DefaultOutputFolder(ProgramFolder, writable);
     // A folder the field refuses leaves it empty; start-up goes on.
-    Guarded([this] { FilenameEdit2->SetFileName(ProgramFolder + QStringLiteral("out.wav")); });
+    Guarded([&] { FilenameEdit2->SetFileName(folder + QStringLiteral("out.wav")); });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -223,6 +224,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::FormShow() {
+    // One argument is what a file manager passes to open a file: the window shows it.
+    if (arguments_.size() == 1)
+        Guarded([this] { FilenameEdit1->SetFileName(FromLocal(arguments_[0])); });
     if (arguments_.size() < 2) return;
     commandLineRun_ = true;
     stopRequested_ = false;

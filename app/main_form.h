@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/default_output.h"
 #include "engine/capture.h"
 #include "media/mplayer.h"
 
@@ -55,8 +56,10 @@ class TMainForm : public QWidget {
     QString ProgramFolder;
 
     void FormCreate();
-    // FormCreate for an executable at the given path.
-    void FormCreateFor(const QString& executablePath);
+    // FormCreate for an executable at the given path, asking `writable` which folders may be
+    // written.
+    void FormCreateFor(const QString& executablePath,
+                       const WritableProbe& writable = FolderWritable);
     void FormShow();
     void AboutBtnClick();
 

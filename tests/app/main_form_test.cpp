@@ -27,6 +27,7 @@
 #include "platform/fake/fake_wavein.h"
 #include "platform/services.h"
 #include "support/pcm.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -153,14 +154,15 @@ TEST_F(MainFormTest, DefaultOutputPathBesideTheProgramQuotedWhenItHoldsABlank) {
     EXPECT_EQ(f.FilenameEdit2->FileName(), QCoreApplication::applicationDirPath() + "/out.wav");
     EXPECT_TRUE(f.ProgramFolder.endsWith('/'));
 
-    f.FormCreateFor("/opt/my programs/tonvera");
+    const auto anyFolder = [](const QString&) { return true; };
+    f.FormCreateFor("/opt/my programs/tonvera", anyFolder);
     EXPECT_EQ(f.ProgramFolder, "/opt/my programs/");
     EXPECT_EQ(f.FilenameEdit2->text(), "\"/opt/my programs/out.wav\"");
     EXPECT_EQ(f.FilenameEdit2->FileName(), "/opt/my programs/out.wav");
 
     // A folder the field refuses: the error is shown, the field keeps what it had, no throw.
     f.FilenameEdit2->SetFileName("");
-    f.FormCreateFor("/opt/[x]/tonvera");
+    f.FormCreateFor("/opt/[x]/tonvera", anyFolder);
     EXPECT_TRUE(f.FilenameEdit2->text().isEmpty());
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - /opt/[x]/out.wav.");
@@ -400,12 +402,52 @@ TEST_F(MainFormTest, CommandLineErrorsKeepTheWindowOpenUnlessThereIsNoDisplay) {
     EXPECT_EQ(quitCodes_, std::vector<int>{1});
 }
 
-TEST_F(MainFormTest, FewerThanTwoArgumentsStayInteractive) {
+TEST_F(MainFormTest, FewerThanTwoArgumentsStayInteractiveAndOneFillsTheMidiField) {
+    auto& e = Form();
+    e.FormShow();
+    EXPECT_TRUE(e.FilenameEdit1->FileName().isEmpty());
+
+    // What a file manager passes for "Open with": the window opens with that file, quoted
+    // where it holds a blank, and converts nothing.
     auto& f = Form({midi_.toStdString()});
-    f.FormShow();
-    EXPECT_TRUE(f.FilenameEdit1->FileName().isEmpty());
+    const QString output = f.FilenameEdit2->FileName();
+    f.show();
+    EXPECT_EQ(f.FilenameEdit1->FileName(), midi_);
+    EXPECT_EQ(f.FilenameEdit1->text(), "\"" + midi_ + "\"");
+    EXPECT_EQ(f.FilenameEdit2->FileName(), output);
+    EXPECT_EQ(f.TrackBar1->value(), 30);
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
     EXPECT_TRUE(quitCodes_.empty());
     EXPECT_TRUE(mci_->Log().empty());
+    EXPECT_TRUE(messages_.empty());
+
+    // A name the field refuses is shown as its error; the window stays open and empty.
+    auto& g = Form({"bad[1].mid"});
+    g.FormShow();
+    EXPECT_TRUE(g.FilenameEdit1->FileName().isEmpty());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - bad[1].mid.");
+    EXPECT_TRUE(quitCodes_.empty());
+}
+
+TEST_F(MainFormTest, AnUnwritableProgramFolderProposesTheMusicFolder) {
+    auto& f = Form();
+    const QString music = folder_ + "/Music";
+    QDir().mkpath(music);
+    // Only the music folder may be written, as for an installed program in /usr/bin.
+    const auto onlyMusic = [&](const QString& folder) { return folder.startsWith(music); };
+    testsupport::ScopedEnv env;
+    env.Set("HOME", folder_.toLocal8Bit());
+    env.Set("XDG_CONFIG_HOME", folder_.toLocal8Bit());  // no user-dirs.dirs: Music in the home
+    f.FormCreateFor("/usr/bin/tonvera", onlyMusic);
+    EXPECT_EQ(f.ProgramFolder, "/usr/bin/");
+    EXPECT_EQ(f.FilenameEdit2->FileName(), music + "/out.wav");
+    EXPECT_EQ(f.FilenameEdit2->text(), "\"" + music + "/out.wav\"");  // the folder has a blank
+    EXPECT_TRUE(messages_.empty());
+
+    // The real probe: the folder this suite runs from keeps the output beside the program.
+    f.FormCreateFor(QCoreApplication::applicationFilePath());
+    EXPECT_EQ(f.FilenameEdit2->FileName(), QCoreApplication::applicationDirPath() + "/out.wav");
 }
 
 }  // namespace

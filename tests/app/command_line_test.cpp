@@ -1,0 +1,151 @@
+// The command line's options and file arguments, and what the program answers without running.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+namespace {
+
+using app::AnswerWithoutRunning;
+using app::ParseCommandLine;
+using Args = std::vector<std::string>;
+
+TEST(CommandLineOptions, OptionsStandBeforeTheFilesAndDoubleDashEndsThem) {
+    auto line = ParseCommandLine({"--version", "a.mid", "b.wav", "40"});
+    EXPECT_TRUE(line.version);
+    EXPECT_FALSE(line.help);
+    EXPECT_EQ(line.files, (Args{"a.mid", "b.wav", "40"}));
+    EXPECT_TRUE(line.error.empty());
+
+    // After "--" a name that looks like an option is a file, and so is a second "--".
+    line = ParseCommandLine({"--", "--fast", "--", "out.wav"});
+    EXPECT_FALSE(line.help || line.version);
+    EXPECT_EQ(line.files, (Args{"--fast", "--", "out.wav"}));
+    EXPECT_TRUE(line.error.empty());
+
+    // After the first file everything is a file: "--help" there is a third argument.
+    line = ParseCommandLine({"a.mid", "--help"});
+    EXPECT_FALSE(line.help);
+    EXPECT_EQ(line.files, (Args{"a.mid", "--help"}));
+
+    line = ParseCommandLine({"--help", "--"});
+    EXPECT_TRUE(line.help);
+    EXPECT_TRUE(line.files.empty());
+}
+
+TEST(CommandLineOptions, TheDefinedPositionalFormKeepsEveryNameItTook) {
+    // Single dashes are names (or volumes); Qt's own options have been taken before this.
+    for (const Args& args : {Args{"-", "out.wav"}, Args{"a.mid", "b.wav", "-5"},
+                             Args{"-x.mid", "-y.wav", "$20"}, Args{"a b.mid", "c.wav", "50%"}}) {
+        const auto line = ParseCommandLine(args);
+        EXPECT_EQ(line.files, args);
+        EXPECT_TRUE(line.error.empty()) << line.error;
+    }
+    EXPECT_TRUE(ParseCommandLine({}).files.empty());
+}
+
+TEST(CommandLineOptions, UsageErrors) {
+    auto line = ParseCommandLine({"--fats", "a.mid", "b.wav"});
+    EXPECT_EQ(line.error, "unknown option --fats");
+    EXPECT_TRUE(line.files.empty());
+    // An error before --help is still an error: the line as a whole was not understood.
+    EXPECT_EQ(ParseCommandLine({"--bogus", "--help"}).error, "unknown option --bogus");
+    EXPECT_EQ(ParseCommandLine({"--version=2"}).error, "option --version takes no value");
+    EXPECT_EQ(ParseCommandLine({"--=x"}).error, "unknown option --");
+    // A prefix of an option's name is not that option.
+    EXPECT_EQ(ParseCommandLine({"--vers"}).error, "unknown option --vers");
+}
+
+// Options that take a value, as the ones still to come will (--volume N, --to FOLDER).
+std::vector<std::string> g_values;
+const app::TOption kValueOptions[] = {
+    {"to", "FOLDER", "--to FOLDER A.mid...", "converts into FOLDER",
+     [](app::TCommandLine&, const std::string& value) { g_values.push_back("to=" + value); }},
+    {"fast", nullptr, "--fast SONG.mid SONG.wav", "renders without the sound server",
+     [](app::TCommandLine&, const std::string& value) { g_values.push_back("fast" + value); }},
+};
+
+TEST(CommandLineOptions, AValueFollowsItsOptionSeparatelyOrAfterAnEqualsSign) {
+    g_values.clear();
+    auto line =
+        ParseCommandLine({"--to", "--weird dir", "--fast", "--to=a=b", "x.mid"}, kValueOptions);
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    // A separate value is taken as it stands, even when it looks like an option.
+    EXPECT_EQ(g_values, (Args{"to=--weird dir", "fast", "to=a=b"}));
+    EXPECT_EQ(line.files, (Args{"x.mid"}));
+
+    g_values.clear();
+    EXPECT_EQ(ParseCommandLine({"--to=", "a.mid"}, kValueOptions).files, (Args{"a.mid"}));
+    EXPECT_EQ(g_values, (Args{"to="}));
+
+    EXPECT_EQ(ParseCommandLine({"a.mid", "--to"}, kValueOptions).files, (Args{"a.mid", "--to"}));
+    EXPECT_EQ(ParseCommandLine({"--to"}, kValueOptions).error,
+              "option --to needs a value (FOLDER)");
+    EXPECT_EQ(ParseCommandLine({"--fast=1"}, kValueOptions).error, "option --fast takes no value");
+    // Another table knows nothing of the program's own options.
+    EXPECT_EQ(ParseCommandLine({"--help"}, kValueOptions).error, "unknown option --help");
+}
+
+TEST(CommandLineAnswers, HelpAndVersionExitZeroOnStandardOutput) {
+    auto answer = AnswerWithoutRunning(ParseCommandLine({"--help"}), false);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->exitCode, 0);
+    EXPECT_EQ(answer->out, app::UsageText());
+    EXPECT_TRUE(answer->err.empty());
+
+    answer = AnswerWithoutRunning(ParseCommandLine({"--version", "a.mid", "b.wav"}), false);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->exitCode, 0);
+    EXPECT_TRUE(std::regex_match(answer->out, std::regex(R"(tonvera \d+\.\d+\.\d+\n)")))
+        << answer->out;
+    EXPECT_TRUE(answer->err.empty());
+}
+
+TEST(CommandLineAnswers, UsageErrorsExitTwoWithTheUsageOnStandardError) {
+    auto answer = AnswerWithoutRunning(ParseCommandLine({"--fats", "a.mid", "b.wav"}), true);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->exitCode, 2);
+    EXPECT_TRUE(answer->out.empty());
+    EXPECT_EQ(answer->err, "tonvera: unknown option --fats\n" + app::UsageText());
+
+    // Without a window only the converting form can run.
+    for (const Args& args : {Args{}, Args{"a.mid"}}) {
+        answer = AnswerWithoutRunning(ParseCommandLine(args), false);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->exitCode, 2);
+        EXPECT_NE(answer->err.find("usage: tonvera"), std::string::npos);
+    }
+    EXPECT_FALSE(AnswerWithoutRunning(ParseCommandLine({"a.mid", "b.wav"}), false));
+    // With a display none, one or two files all run.
+    for (const Args& args : {Args{}, Args{"a.mid"}, Args{"--", "a.mid", "b.wav", "7"}})
+        EXPECT_FALSE(AnswerWithoutRunning(ParseCommandLine(args), true));
+}
+
+TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
+    std::istringstream text(app::UsageText());
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(text, l);) lines.push_back(l);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].rfind("usage: tonvera ", 0), 0u);
+
+    // Each form once, at the start of a line, its explanation beside it in a common column.
+    std::vector<std::string> forms;
+    size_t column = 0;
+    for (const auto& l : lines) {
+        if (l.rfind("  tonvera", 0) != 0) continue;
+        const size_t gap = l.find("  ", 2);
+        ASSERT_NE(gap, std::string::npos) << l;
+        forms.push_back(l.substr(2, gap - 2));
+        const size_t at = l.find_first_not_of(' ', gap);
+        ASSERT_NE(at, std::string::npos) << "a form without its explanation: " << l;
+        if (column == 0) column = at;
+        EXPECT_EQ(at, column) << l;
+        EXPECT_LE(l.size(), 100u) << l;
+    }
+    EXPECT_EQ(forms, (Args{"tonvera", "tonvera SONG.mid", "tonvera SONG.mid SONG.wav [VOLUME]",
+                           "tonvera --help", "tonvera --version", "tonvera -- FILE..."}));
+}
+
+}  // namespace
