@@ -102,14 +102,32 @@ TEST_F(CaptureOnFake, TenAndAHalfSecondsArriveWholeInOrderWithTheirPreview) {
     EXPECT_EQ(preview_, pcm);
     EXPECT_EQ(previewCalls_, 11);
 
-    // Two buffers cycled through the device; the stop went stop, reset, close.
+    // Two buffers cycled through the device; the stop went stop, the device's holes, reset,
+    // close.
     const auto calls = fake_->Calls();
     EXPECT_EQ(fake_->CallCount("waveInPrepareHeader"), 2u);
     // The last full buffer's notice may be served after the stop, which queues nothing more.
     EXPECT_GE(fake_->CallCount("waveInAddBuffer"), 2u + 9u);
     EXPECT_LE(fake_->CallCount("waveInAddBuffer"), 2u + 10u);
-    const std::vector<std::string> tail(calls.end() - 3, calls.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"waveInStop", "waveInReset", "waveInClose"}));
+    const std::vector<std::string> tail(calls.end() - 4, calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"waveInStop", "waveInMessage", "waveInReset",
+                                              "waveInClose"}));
+    EXPECT_TRUE(r.gaps.empty());
+}
+
+TEST_F(CaptureOnFake, TheHolesTheDeviceFoundComeWithTheResultEvenMoreThanSixtyFour) {
+    std::vector<WAVEINGAP> holes;
+    for (DWORD i = 0; i < 70; ++i) holes.push_back({1000 * i, 42 + i});
+    fake_->SetGaps(holes);
+    const std::string path = Path("holes.wav");
+    engine::RecordBtnClick([path] { return path; }, nullptr);
+    ASSERT_TRUE(fake_->WaitStarted());
+    fake_->Feed(testsupport::StereoTone(440, 0.5, 0.5));
+    const auto r = engine::StopBtnClick();
+    ASSERT_EQ(r.gaps.size(), 70u);
+    EXPECT_EQ(r.gaps[0].positionMs, 0u);
+    EXPECT_EQ(r.gaps[69].positionMs, 69000u);
+    EXPECT_EQ(r.gaps[69].lengthMs, 111u);
 }
 
 TEST_F(CaptureOnFake, AStopBeforeTheFirstBufferFillsKeepsWhatWasRecorded) {
