@@ -2,6 +2,7 @@
 
 #include "platform/mci.h"
 #include "platform/mixer.h"
+#include "platform/offline_render.h"
 #include "platform/services.h"
 #include "platform/wavein.h"
 
@@ -11,6 +12,7 @@ void InstallPulseBackend() {
     InstallWaveIn(MakeWaveIn());
     InstallMixer(MakeMixer());
     InstallMci(MakeMci());
+    InstallOfflineRender(MakeOfflineRender());
 }
 
 }  // namespace platform::pulse

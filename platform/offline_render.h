@@ -1,0 +1,44 @@
+#pragma once
+// A MIDI file rendered without playing it: the very samples a recorded conversion holds of the
+// synthesizer line at the same mixer settings, as fast as the processor allows, with no sound
+// server. The free function dispatches to the installed OfflineRenderService
+// (platform::InstallOfflineRender); without one it fails with a reason.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// The mixer's values (0 to 65535) as a routing leaves them.
+struct OfflineLevels {
+    long speakers = 65535;
+    long line = 65535;
+};
+
+struct OfflineSong {
+    uint32_t lengthMs = 0;  // the tempo map's length
+    uint64_t frames = 0;    // frames handed over
+};
+
+// Stereo 16-bit frames in order; returning false stops the render.
+using FrameSink = std::function<bool(const int16_t* frames, size_t count)>;
+
+class OfflineRenderService {
+  public:
+    virtual ~OfflineRenderService() = default;
+    // Reads the file, then calls ready (if given) once with its length before the first
+    // frame. False with the reason (the file, the synthesizer, or the sink stopped it).
+    virtual bool Render(const std::string& midiPath, const OfflineLevels& levels,
+                        const std::function<void(const OfflineSong&)>& ready,
+                        const FrameSink& sink, OfflineSong* song, std::string* error) = 0;
+};
+
+void InstallOfflineRender(std::unique_ptr<OfflineRenderService> service);
+
+bool RenderMidiOffline(const std::string& midiPath, const OfflineLevels& levels,
+                       const std::function<void(const OfflineSong&)>& ready,
+                       const FrameSink& sink, OfflineSong* song, std::string* error);
+
+}  // namespace platform
