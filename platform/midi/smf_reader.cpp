@@ -238,6 +238,7 @@ SmfSong Parse(const uint8_t* data, size_t size, size_t base) {
         const size_t body = truncated ? available : length;
         if (std::memcmp(chunk, "MTrk", 4) == 0) {
             ++found;
+            if (truncated) song.cut = SmfCut::kTrackCutOff;
             TrackParser parser(chunk + 8, body, base + pos + 8, found, truncated);
             lastTick = std::max(lastTick, parser.Parse(song.events, tempos));
         }
@@ -246,6 +247,7 @@ SmfSong Parse(const uint8_t* data, size_t size, size_t base) {
     if (found == 0)
         throw Fail{"no track chunk (\"MTrk\") after the header at byte " +
                    std::to_string(base + 8 + headerLength)};
+    if (found < tracks && song.cut == SmfCut::kWhole) song.cut = SmfCut::kTracksMissing;
 
     // The tracks follow each other in file order, so a stable sort keeps track order on ties.
     if (found > 1)
