@@ -44,12 +44,15 @@ with open(out, "wb") as f:
 PY
   status=0
   env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/time -f '%M %e' -o "$dir/time" \
-    "$build/tonvera" "$dir/piece.mid" "$dir/piece.wav" 2>/dev/null || status=$?
-  read -r rss wall < "$dir/time"
+    "$build/tonvera" "$dir/piece.mid" "$dir/piece.wav" 2>"$dir/said" || status=$?
+  # time puts a line of its own before the figures when the program fails.
+  read -r rss wall < <(tail -n 1 "$dir/time")
   bytes=$(stat -c %s "$dir/piece.wav" 2>/dev/null || echo 44)
   awk -v s="$seconds" -v r="$rss" -v w="$wall" -v b="$bytes" -v st="$status" 'BEGIN {
     printf "convert %g s melody: peak RSS %.1f MB, %.1f s of WAV (%.1f MB) in %.1f s wall, exit %d\n",
            s, r / 1024, (b - 44) / 176400, b / 1e6, w, st
   }'
+  # Why a run did not end whole (the program's own findings), for reading the figures.
+  if [ "$status" -ne 0 ]; then grep -v 'plays for' "$dir/said" | tr '\r' '\n' | grep '^tonvera:' || true; fi
   rm -f "$dir/piece.wav"
 done
