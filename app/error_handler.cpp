@@ -1,5 +1,6 @@
 #include "app/error_handler.h"
 
+#include "app/local_names.h"
 #include "app/messages.h"
 #include "platform/exception.h"
 
@@ -15,7 +16,7 @@ void HandleException(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const Exception& e) {
-        text = QString::fromStdString(e.Message());
+        text = FromLocal(e.Message());
     } catch (const std::exception& e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {

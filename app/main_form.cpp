@@ -1,7 +1,5 @@
 #include "app/main_form.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
@@ -11,23 +9,22 @@
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QSlider>
-#include <QTimer>
-#include <algorithm>
-#include <cstdio>
 
 #include "app/about_box.h"
 #include "app/clock_text.h"
 #include "app/command_line.h"
+#include "app/conversion_run.h"
 #include "app/error_handler.h"
 #include "app/file_identity.h"
+#include "app/local_names.h"
 #include "app/messages.h"
 #include "app/preview_box.h"
+#include "app/run_poll.h"
 #include "app/stop_signals.h"
 #include "controls/app_glyphs.h"
 #include "controls/buttons_xp.h"
 #include "controls/tool_edit.h"
 #include "engine/mixer_routing.h"
-#include "platform/exception.h"
 
 namespace app {
 
@@ -36,13 +33,6 @@ const char* const kSelectFilesFirst =
     "of the file name edit fields!";
 
 namespace {
-
-std::string LocalPath(const QString& name) {
-    return QFile::encodeName(name).toStdString();
-}
-QString FromLocal(const std::string& name) {
-    return QFile::decodeName(QByteArray::fromStdString(name));
-}
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
@@ -55,29 +45,6 @@ TBitBtnXP* MakeButton(QWidget* parent, const QRect& bounds) {
     auto* button = new TBitBtnXP(parent);
     button->setGeometry(bounds);
     return button;
-}
-
-// Lets the window's events through, waiting at most until the next tick of a running timer
-// when there are none: the poll must not keep a processor busy.
-void PumpMessages() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
-// "The recording has gaps: 0:12: 42 ms missing, ...", the first ten of them.
-QString GapText(const std::vector<engine::CaptureGap>& gaps) {
-    QStringList parts;
-    for (size_t i = 0; i < gaps.size() && i < 10; ++i)
-        parts << QStringLiteral("%1: %2 ms missing")
-                     .arg(QString::fromStdString(FormatClock(int32_t(gaps[i].positionMs))))
-                     .arg(gaps[i].lengthMs);
-    if (gaps.size() > 10) parts << QStringLiteral("and %1 more").arg(gaps.size() - 10);
-    return QStringLiteral("The recording has gaps: %1.").arg(parts.join(QStringLiteral(", ")));
-}
-
-int Percent(int32_t position, int32_t length) {
-    if (length <= 0) return 0;
-    const int64_t percent = int64_t(position) * 100 / length;
-    return int(std::clamp<int64_t>(percent, 0, 100));
 }
 
 }  // namespace
@@ -230,25 +197,32 @@ void TMainForm::FormShow() {
     if (arguments_.size() < 2) return;
     commandLineRun_ = true;
     stopRequested_ = false;
-    TStopSignals stopSignals([this] { OnStopSignal(); });
+    stopSignal_ = 0;
+    TStopSignals stopSignals([this](int signal) { OnStopSignal(signal); });
     const bool finished = Guarded([this] {
-        FilenameEdit1->SetFileName(FromLocal(arguments_[0]));
-        FilenameEdit2->SetFileName(FromLocal(arguments_[1]));
+        // A name reaches the disk as it was given, or the run does not start.
+        FilenameEdit1->SetExactFileName(FromLocal(arguments_[0]));
+        FilenameEdit2->SetExactFileName(FromLocal(arguments_[1]));
         if (arguments_.size() >= 3) {
             if (const auto volume = ParseInteger(arguments_[2])) TrackBar1->setValue(*volume);
         }
         KonvertBtnClick();
     });
-    EndConsoleProgress();
     commandLineRun_ = false;
     // The program stays open after an error, unless nobody could see it or close it.
     if (finished)
-        quitRequest_(lastConversionWhole_ ? 0 : 1);
+        quitRequest_(ExitCode());
     else if (Headless())
-        quitRequest_(1);
+        quitRequest_(stopSignal_ ? 128 + stopSignal_ : 1);
 }
 
-void TMainForm::OnStopSignal() {
+int TMainForm::ExitCode() const {
+    if (stopSignal_) return 128 + stopSignal_;
+    return lastConversionWhole_ ? 0 : 1;
+}
+
+void TMainForm::OnStopSignal(int signal) {
+    if (!stopSignal_) stopSignal_ = signal;
     if (StopPlayBtn->isEnabled())
         Guarded([this] { StopPlayBtnClick(); });
     else
@@ -279,82 +253,7 @@ engine::CaptureResult TMainForm::StopBtnClick() {
 }
 
 void TMainForm::KonvertBtnClick() {
-    lastConversionWhole_ = false;
-    if (FilenameEdit1->FileName().isEmpty() || FilenameEdit2->FileName().isEmpty()) {
-        ShowMessage({QString::fromLatin1(kSelectFilesFirst)});
-        return;
-    }
-    const std::string midi = LocalPath(FilenameEdit1->FileName());
-    const std::string wav = LocalPath(FilenameEdit2->FileName());
-    if (NamesSameFile(midi, wav))
-        throw Exception("The WAV file must not be the MIDI file itself: " + wav);
-
-    MediaPlayer1.FileName = midi;
-    MediaPlayer1.Open();
-    KonvertBtn->setEnabled(false);
-    convertingMidi_ = midi;
-    std::string playError;
-    bool captureRunning = false;
-    try {
-        SetMixerBtnClick();
-        // The capture listens before the music starts, so the first notes are never lost.
-        RecordBtnClick();
-        captureRunning = true;
-        MediaPlayer1.Play();
-        if (MediaPlayer1.LastError() != 0) playError = MediaPlayer1.ErrorText();
-        StopPlayBtn->setEnabled(true);
-        if (stopRequested_) StopPlayBtnClick();
-        MediaPlayer1.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
-        Poll(TotalTimeText(MediaPlayer1.Length()));
-    } catch (...) {
-        // Whatever broke the run, the capture thread and the device must not outlive it.
-        StopPlayBtn->setEnabled(false);
-        if (captureRunning) StopBtnClick();
-        MediaPlayer1.Close();
-        KonvertBtn->setEnabled(true);
-        PaintBox1->Clear();
-        throw;
-    }
-    EndConsoleProgress();
-    Label4->clear();
-    ProgressBar1->setValue(0);
-    StopPlayBtn->setEnabled(false);
-    const engine::CaptureResult result = StopBtnClick();
-    const int32_t underflows = MediaPlayer1.IsOpen() ? MediaPlayer1.Underflows() : 0;
-    MediaPlayer1.Close();
-    KonvertBtn->setEnabled(true);
-    PaintBox1->Clear();
-    convertingMidi_.clear();
-    ReportConversion(result, underflows, playError);
-}
-
-void TMainForm::ReportConversion(const engine::CaptureResult& result, int32_t underflows,
-                                 const std::string& playError) {
-    QStringList problems;
-    const QString path = FromLocal(result.path);
-    if (!playError.empty())
-        problems
-            << QStringLiteral("The MIDI file could not be played: %1").arg(FromLocal(playError));
-    if (!result.deviceOpened)
-        problems << QStringLiteral(
-            "No WAV file was written: the recording device could not be opened.");
-    else if (result.bytesCaptured == 0)
-        problems << QStringLiteral("No WAV file was written: nothing was recorded.");
-    else if (!result.fileWritten)
-        problems << QStringLiteral("The WAV file could not be written: %1").arg(path);
-    if (result.fileWritten && result.reachedSizeLimit)
-        problems << QStringLiteral(
-                        "The recording reached the largest size a WAV file can hold: %1 holds "
-                        "only the beginning of the music.")
-                        .arg(path);
-    if (!result.gaps.empty()) problems << GapText(result.gaps);
-    if (underflows > 0)
-        problems << QStringLiteral(
-                        "The synthesizer's sound stream ran dry %1 time(s) during the "
-                        "conversion: the WAV file has gaps.")
-                        .arg(underflows);
-    lastConversionWhole_ = problems.isEmpty() && result.fileWritten;
-    if (!problems.isEmpty()) ShowMessage({problems.join(u'\n'), TMsgIcon::miWarning});
+    TConversionRun(*this).Execute();
 }
 
 void TMainForm::PlayWAVBtnClick() {
@@ -365,7 +264,8 @@ void TMainForm::PlayWAVBtnClick() {
         MediaPlayer1.Play();
         StopPlayBtn->setEnabled(true);
         MediaPlayer1.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
-        Poll(TotalTimeText(MediaPlayer1.Length()));
+        TRunPoll(MediaPlayer1, ProgressBar1, Label4, false)
+            .Run(TotalTimeText(MediaPlayer1.Length()));
     } catch (...) {
         StopPlayBtn->setEnabled(false);
         MediaPlayer1.Close();
@@ -381,39 +281,6 @@ void TMainForm::PlayWAVBtnClick() {
 
 void TMainForm::StopPlayBtnClick() {
     MediaPlayer1.Stop();
-}
-
-void TMainForm::Poll(const std::string& totalTime) {
-    QTimer wake;  // bounds each wait for events to 10 ms
-    wake.start(10);
-    while (MediaPlayer1.Mode() == pmPlaying) {
-        const int percent = Percent(MediaPlayer1.Position(), MediaPlayer1.Length());
-        ProgressBar1->setValue(percent);
-        const std::string clock = FormatClock(MediaPlayer1.Position()) + totalTime;
-        Label4->setText(QString::fromStdString(clock));
-        if (commandLineRun_) DrawConsoleProgress(clock, percent);
-        PumpMessages();
-    }
-}
-
-void TMainForm::DrawConsoleProgress(const std::string& clock, int percent) {
-    if (!isatty(STDERR_FILENO)) return;
-    const std::string line = clock + "  " + std::to_string(percent) + "%";
-    if (line == consoleLine_) return;
-    // Pad to the old width so a shorter line leaves nothing behind.
-    std::string padded = line;
-    if (padded.size() < consoleLine_.size())
-        padded.append(consoleLine_.size() - padded.size(), ' ');
-    std::fprintf(stderr, "\r%s", padded.c_str());
-    std::fflush(stderr);
-    consoleLine_ = line;
-}
-
-void TMainForm::EndConsoleProgress() {
-    if (consoleLine_.empty()) return;
-    std::fprintf(stderr, "\n");
-    std::fflush(stderr);
-    consoleLine_.clear();
 }
 
 }  // namespace app

@@ -74,7 +74,7 @@ class TMainForm : public QWidget {
 
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
 
-    // Whether the last conversion wrote its WAV file whole.
+    // Whether the last conversion wrote the whole piece into its WAV file.
     bool LastConversionWhole() const { return lastConversionWhole_; }
     // How the command-line mode ends the program: by default an exit with this code, posted to
     // the application's queue.
@@ -84,13 +84,13 @@ class TMainForm : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    friend class TConversionRun;
+
     void BuildControls();
-    void Poll(const std::string& totalTime);
-    void ReportConversion(const engine::CaptureResult& result, int32_t underflows,
-                          const std::string& playError);
-    void DrawConsoleProgress(const std::string& clock, int percent);
-    void EndConsoleProgress();
-    void OnStopSignal();
+    void OnStopSignal(int signal);
+    // The command line's exit code after its conversion: 0 only for the whole piece, 128 + n
+    // after signal n.
+    int ExitCode() const;
 
     std::vector<std::string> arguments_;
     TAboutBox* aboutBox_ = nullptr;
@@ -99,8 +99,8 @@ class TMainForm : public QWidget {
     bool lastConversionWhole_ = false;
     bool commandLineRun_ = false;
     bool stopRequested_ = false;
+    int stopSignal_ = 0;  // the first signal of the running command-line conversion
     bool shown_ = false;
-    std::string consoleLine_;
 };
 
 }  // namespace app

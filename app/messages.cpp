@@ -2,7 +2,10 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QStringList>
 #include <cstdio>
+
+#include "app/local_names.h"
 
 namespace app {
 namespace {
@@ -13,10 +16,16 @@ MessageSink& InstalledSink() {
 }
 bool g_headless = false;
 
+// Names that are not UTF-8 come out as the bytes they are.
+void WriteLines(const QString& text) {
+    for (const QString& line : text.split(u'\n'))
+        std::fprintf(stderr, "tonvera: %s\n", LocalPath(line).c_str());
+    std::fflush(stderr);
+}
+
 void DefaultSink(const TMessage& m) {
     if (g_headless) {
-        std::fprintf(stderr, "tonvera: %s\n", m.text.toLocal8Bit().constData());
-        std::fflush(stderr);
+        WriteLines(m.text);
         return;
     }
     QMessageBox box;
@@ -42,6 +51,10 @@ void ShowMessage(const TMessage& message) {
         InstalledSink()(message);
     else
         DefaultSink(message);
+}
+
+void ConsoleNote(const QString& text) {
+    WriteLines(text);
 }
 
 void SetHeadless(bool headless) {

@@ -20,6 +20,10 @@ MessageSink SetMessageSink(MessageSink sink);
 // Shows the message and returns once it has been confirmed (at once without a display).
 void ShowMessage(const TMessage& message);
 
+// A line for whoever runs the command line (the piece's length before it plays): standard
+// error, whether or not there is a display.
+void ConsoleNote(const QString& text);
+
 // Without a display nobody can confirm a box: messages go to standard error instead.
 void SetHeadless(bool headless);
 bool Headless();

@@ -6,23 +6,41 @@
 
 #include <QSocketNotifier>
 #include <cerrno>
+#include <cstdio>
 
 namespace app {
 namespace {
 
 int g_pipe[2] = {-1, -1};
-struct sigaction g_oldInt, g_oldTerm;
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_old[3];
 
-void OnSignal(int) {
+void OnSignal(int signal) {
     const int saved = errno;
-    const char byte = 1;
+    const char byte = char(signal);
     [[maybe_unused]] const auto n = ::write(g_pipe[1], &byte, 1);
     errno = saved;
 }
 
 }  // namespace
 
-TStopSignals::TStopSignals(std::function<void()> onSignal, QObject* parent)
+const char* SignalName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        default: {
+            static thread_local char text[24];
+            std::snprintf(text, sizeof text, "signal %d", signal);
+            return text;
+        }
+    }
+}
+
+TStopSignals::TStopSignals(std::function<void(int)> onSignal, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal)) {
     if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
@@ -32,14 +50,12 @@ TStopSignals::TStopSignals(std::function<void()> onSignal, QObject* parent)
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, &g_oldInt);
-    sigaction(SIGTERM, &sa, &g_oldTerm);
+    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &sa, &g_old[i]);
 }
 
 TStopSignals::~TStopSignals() {
     if (!notifier_) return;
-    sigaction(SIGINT, &g_oldInt, nullptr);
-    sigaction(SIGTERM, &g_oldTerm, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &g_old[i], nullptr);
     notifier_.reset();
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
@@ -48,9 +64,12 @@ TStopSignals::~TStopSignals() {
 
 void TStopSignals::Drain() {
     char bytes[64];
-    bool any = false;
-    while (::read(g_pipe[0], bytes, sizeof bytes) > 0) any = true;
-    if (any && onSignal_) onSignal_();
+    ssize_t n;
+    while ((n = ::read(g_pipe[0], bytes, sizeof bytes)) > 0) {
+        // Each signal is heard; the run keeps the first as its ending.
+        for (ssize_t i = 0; i < n && onSignal_; ++i)
+            onSignal_(static_cast<unsigned char>(bytes[i]));
+    }
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #pragma once
-// SIGINT and SIGTERM as a request on the UI thread: the handler only writes a byte into a pipe,
-// and a socket notifier turns it into a call. The previous handlers come back when it goes.
+// SIGINT, SIGTERM and SIGHUP as a request on the UI thread: the handler only writes the
+// signal's number into a pipe, and a socket notifier turns it into a call. The previous
+// handlers come back when it goes.
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -12,7 +13,7 @@ namespace app {
 class TStopSignals : public QObject {
     Q_OBJECT
   public:
-    explicit TStopSignals(std::function<void()> onSignal, QObject* parent = nullptr);
+    explicit TStopSignals(std::function<void(int signal)> onSignal, QObject* parent = nullptr);
     ~TStopSignals() override;
     TStopSignals(const TStopSignals&) = delete;
     TStopSignals& operator=(const TStopSignals&) = delete;
@@ -20,8 +21,11 @@ class TStopSignals : public QObject {
   private:
     void Drain();
 
-    std::function<void()> onSignal_;
+    std::function<void(int)> onSignal_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+// "SIGINT", "SIGTERM", "SIGHUP", or "signal n".
+const char* SignalName(int signal);
 
 }  // namespace app

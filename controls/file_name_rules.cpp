@@ -47,6 +47,10 @@ QString QuoteIfBlank(const QString& name) {
     return name;
 }
 
+bool ReadsBackUnchanged(const QString& name) {
+    return TakeFileToken(QuoteIfBlank(name)) == name;
+}
+
 bool IsAcceptableFileName(const QString& name) {
     if (name.isEmpty()) return false;
     for (QChar c : name) {

@@ -12,6 +12,10 @@ QString TakeFileToken(const QString& text);
 // The name in double quotes when it holds a blank and does not start with a quote.
 QString QuoteIfBlank(const QString& name);
 
+// Whether the field, given the name, would hand the same name back: TakeFileToken of
+// QuoteIfBlank of it is the name itself.
+bool ReadsBackUnchanged(const QString& name);
+
 // Not empty and none of < > " [ ] |.
 bool IsAcceptableFileName(const QString& name);
 

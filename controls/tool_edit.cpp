@@ -40,10 +40,22 @@ QString TFilenameEdit::FileName() const {
     return TakeFileToken(text());
 }
 
+namespace {
+
+[[noreturn]] void RefuseName(const QString& value) {
+    throw EComboEditError(QStringLiteral("Ungültiger Dateiname - %1").arg(value).toStdString());
+}
+
+}  // namespace
+
 void TFilenameEdit::SetFileName(const QString& value) {
-    if (!value.isEmpty() && !IsAcceptableFileName(TakeFileToken(value)))
-        throw EComboEditError(QStringLiteral("Ungültiger Dateiname - %1").arg(value).toStdString());
+    if (!value.isEmpty() && !IsAcceptableFileName(TakeFileToken(value))) RefuseName(value);
     setText(QuoteIfBlank(value));
+}
+
+void TFilenameEdit::SetExactFileName(const QString& value) {
+    if (!value.isEmpty() && !ReadsBackUnchanged(value)) RefuseName(value);
+    SetFileName(value);
 }
 
 void TFilenameEdit::SetDialogRunner(TFileDialogRunner runner) {

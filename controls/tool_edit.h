@@ -47,6 +47,10 @@ class TFilenameEdit : public TCustomComboEdit {
     // first token is not acceptable; the text stays as it was then. Otherwise the text becomes
     // QuoteIfBlank(value).
     void SetFileName(const QString& value);
+    // SetFileName for a name that must reach the disk as it stands: also refused, with the same
+    // error, when FileName would read it back as another name (a tab or other control
+    // character, a double quote inside it).
+    void SetExactFileName(const QString& value);
 
     TFileDialogKind DialogKind() const { return dialog_.kind; }
     void SetDialogKind(TFileDialogKind kind) { dialog_.kind = kind; }

@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <memory>
-#include <new>
 #include <thread>
 
 #include "engine/capture_limit.h"
-#include "engine/wave_writer.h"
+#include "engine/wave_stream.h"
+#include "platform/output_place.h"
 #include "platform/thread_queue.h"
 #include "platform/wavein.h"
 
@@ -61,19 +63,23 @@ class TMyThread {
 };
 
 // Program-wide: one capture at a time. While the capture thread runs it alone touches
-// toggle, captureBuffer, captureLength and reachedLimit; the UI thread reads them only after
-// it has joined the thread.
+// toggle, file, captureLength, reachedLimit, silent and writeError; the UI thread reads them
+// only after it has joined the thread. `ended` is the one thing both see while it runs.
 struct CaptureState {
     WAVEFORMATEX format{};
     HWAVEIN device = nullptr;
     std::vector<char> buffer1, buffer2;
     WAVEHDR header1{}, header2{};
     int toggle = 0;
-    std::vector<uint8_t> captureBuffer;
+    std::unique_ptr<TWaveStream> file;
+    std::string partPath;
     uint64_t captureLength = 0;
     uint64_t limit = kLargestCapture;
     bool reachedLimit = false;
+    bool silent = true;
     bool deviceOpened = false;
+    std::string notCreated, writeError;
+    std::atomic<bool> ended{false};
     OutputPathReader outputPath;
     PreviewSink preview;
     std::unique_ptr<TMyThread> thread;
@@ -86,20 +92,28 @@ CaptureState& State() {
 
 uint64_t g_limitForTesting = 0;
 
-// Appends what the header holds, up to the limit; returns the bytes kept.
+bool AllZero(const char* p, uint64_t n) {
+    return std::all_of(p, p + n, [](char c) { return c == 0; });
+}
+
+// Writes what the header holds to the file, up to the limit; returns the bytes kept.
 uint64_t Append(CaptureState& s, const WAVEHDR& h) {
     const uint64_t n = std::min<uint64_t>(h.dwBytesRecorded, h.dwBufferLength);
-    const uint64_t kept = std::min(n, s.limit - s.captureLength);
-    if (kept < n) s.reachedLimit = true;
-    if (kept == 0) return 0;
-    try {
-        s.captureBuffer.insert(s.captureBuffer.end(), h.lpData, h.lpData + kept);
-    } catch (const std::bad_alloc&) {
-        // Keep what fits in memory: a valid shorter file beats losing the whole recording.
+    const uint64_t room = s.limit - s.captureLength;
+    const uint64_t kept = std::min(n, room);
+    if (n > 0 && n >= room) {
+        // Full: whatever the music still plays could not be kept.
         s.reachedLimit = true;
-        s.limit = s.captureLength;
+        s.ended.store(true);
+    }
+    if (kept == 0 || !s.file || !s.writeError.empty()) return 0;
+    if (!s.file->Append(h.lpData, kept) || !s.file->KeepHeaderValid()) {
+        s.writeError = std::strerror(s.file->Error());
+        s.captureLength = s.file->Length();
+        s.ended.store(true);
         return 0;
     }
+    if (s.silent && !AllZero(h.lpData, kept)) s.silent = false;
     s.captureLength += kept;
     return kept;
 }
@@ -109,11 +123,9 @@ void OnBufferDone(CaptureState& s, TMyThread& thread) {
     WAVEHDR& h = s.toggle == 0 ? s.header1 : s.header2;
     s.toggle = s.toggle == 0 ? 1 : 0;
     const uint64_t kept = Append(s, h);
+    if (kept && s.preview) s.preview(std::vector<uint8_t>(h.lpData, h.lpData + kept));
     // After the stop the reset hands back every buffer; queueing one again would only lose it.
     if (!thread.Terminated()) waveInAddBuffer(s.device, &h, sizeof(WAVEHDR));
-    if (kept && s.preview)
-        s.preview(std::vector<uint8_t>(s.captureBuffer.end() - std::ptrdiff_t(kept),
-                                       s.captureBuffer.end()));
 }
 
 void TMyThread::Run() {
@@ -151,27 +163,45 @@ std::vector<CaptureGap> Gaps(HWAVEIN device) {
 }
 
 void ReleaseCapture(CaptureState& s) {
-    s.captureBuffer = {};
+    s.file.reset();
+    s.partPath.clear();
     s.captureLength = 0;
     s.buffer1 = {};
     s.buffer2 = {};
     s.header1 = {};
     s.header2 = {};
     s.device = nullptr;
+    s.notCreated.clear();
+    s.writeError.clear();
     s.outputPath = nullptr;
     s.preview = nullptr;
 }
 
-}  // namespace
-
-void SetCaptureLimitForTesting(uint64_t bytes) {
-    g_limitForTesting = std::min(bytes, kLargestCapture) / 4 * 4;
+// The recording's own file, beside the output as it is named now. A name already taken (the
+// recording of an earlier run that was killed) is left alone and the next one tried.
+void CreatePartFile(CaptureState& s) {
+    const std::string target = platform::ResolveTarget(s.outputPath ? s.outputPath() : "");
+    int error = ENOENT;
+    bool shortName = false;
+    for (int attempt = 0; !target.empty() && attempt < 100 && !s.file; ++attempt) {
+        s.partPath = platform::PartName(target, attempt, shortName);
+        s.file = TWaveStream::Create(s.partPath, true, true, kSampleRate, &error);
+        if (s.file) break;
+        if (error == ENAMETOOLONG && !shortName) {
+            shortName = true;
+            --attempt;
+        } else if (error != EEXIST) {
+            break;
+        }
+    }
+    if (s.file) return;
+    s.notCreated = "no file for the recording can be made in " + platform::FolderOf(target) + " (" +
+                   std::strerror(error) + ")";
+    s.partPath.clear();
+    s.ended.store(true);
 }
 
-void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
-    CaptureState& s = State();
-    if (s.thread) return;
-
+void FillFormatAndBuffers(CaptureState& s) {
     s.format = {};
     s.format.wFormatTag = WAVE_FORMAT_PCM;
     s.format.nChannels = 2;
@@ -190,12 +220,60 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
     s.header1.dwBufferLength = kBufferBytes;
     s.header2.lpData = s.buffer2.data();
     s.header2.dwBufferLength = kBufferBytes;
+}
 
-    s.captureBuffer = {};
+// Finishes the file and puts it at the path read now; what cannot go there stays where it is.
+void PlaceRecording(CaptureState& s, CaptureResult& result) {
+    if (s.captureLength == 0) {
+        // Nothing recorded: no file at all, and an existing one untouched.
+        s.file.reset();
+        platform::RemoveFile(s.partPath);
+        return;
+    }
+    result.keptAt = s.partPath;
+    if (!s.file->Finish()) {
+        if (result.writeError.empty()) result.writeError = std::strerror(s.file->Error());
+        return;
+    }
+    if (!result.writeError.empty()) return;
+    result.path = s.outputPath ? s.outputPath() : std::string();
+    if (result.path.empty()) {
+        result.notPlaced = "no WAV file to put it at";
+        return;
+    }
+    const std::string target = platform::ResolveTarget(result.path);
+    result.notPlaced = platform::CheckOutputPlace(target);
+    if (result.notPlaced.empty()) result.notPlaced = platform::MoveIntoPlace(s.partPath, target);
+    if (!result.notPlaced.empty()) return;
+    result.keptAt.clear();
+    result.fileWritten = true;
+}
+
+}  // namespace
+
+void SetCaptureLimitForTesting(uint64_t bytes) {
+    g_limitForTesting = std::min(bytes, kLargestCapture) / 4 * 4;
+}
+
+bool CaptureEnded() {
+    return State().ended.load();
+}
+
+void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
+    CaptureState& s = State();
+    if (s.thread) return;
+
+    FillFormatAndBuffers(s);
+    s.file.reset();
+    s.partPath.clear();
     s.captureLength = 0;
     s.limit = g_limitForTesting ? g_limitForTesting : kLargestCapture;
     s.reachedLimit = false;
+    s.silent = true;
     s.deviceOpened = false;
+    s.notCreated.clear();
+    s.writeError.clear();
+    s.ended.store(false);
     s.toggle = 0;
     s.outputPath = std::move(outputPath);
     s.preview = std::move(preview);
@@ -208,6 +286,7 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
         return;
     s.device = device;
     s.deviceOpened = true;
+    CreatePartFile(s);
 
     waveInPrepareHeader(s.device, &s.header1, sizeof(WAVEHDR));
     waveInPrepareHeader(s.device, &s.header2, sizeof(WAVEHDR));
@@ -241,11 +320,10 @@ CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {
 
     result.bytesCaptured = s.captureLength;
     result.reachedSizeLimit = s.reachedLimit;
-    if (s.captureLength != 0) {
-        result.path = s.outputPath ? s.outputPath() : std::string();
-        result.fileWritten =
-            WriteWaveFile(result.path, s.captureBuffer.data(), s.captureLength, true, true, 44100);
-    }
+    result.silent = s.silent;
+    result.notCreated = s.notCreated;
+    result.writeError = s.writeError;
+    if (s.file) PlaceRecording(s, result);
     return result;
 }
 

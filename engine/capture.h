@@ -1,7 +1,8 @@
 #pragma once
 // The capture engine: records the default wave-input device on a capture thread of its own,
-// through two alternating one-second buffers, into one growing block, and writes it as a
-// 44 100 Hz 16-bit stereo WAV file when the capture stops. One capture at a time; both
+// through two alternating one-second buffers, straight into a WAV file of its own beside the
+// output (song.wav.part), whose header it keeps valid as it goes; when the capture stops it
+// finishes that file and puts it at the output path in one step. One capture at a time; the
 // operations belong to the UI thread.
 #include <cstdint>
 #include <functional>
@@ -18,21 +19,33 @@ struct CaptureGap {
 
 struct CaptureResult {
     bool deviceOpened = false;      // waveInOpen succeeded
-    uint64_t bytesCaptured = 0;     // bytes in the recording (the kept partial buffer included)
+    uint64_t bytesCaptured = 0;     // bytes of the recording that reached its file
     bool reachedSizeLimit = false;  // stopped growing at the largest size a RIFF/WAVE file holds
-    bool fileWritten = false;       // WriteWaveFile returned true
+    bool silent = true;             // every byte recorded was zero
+    bool fileWritten = false;       // the finished recording is at `path`
     std::string path;               // the path read at the stop
     std::vector<CaptureGap> gaps;   // holes in the recording, as far as the device can tell
+    std::string keptAt;             // where the recording stays when it did not reach `path`
+    // What went wrong with the file, each a phrase naming the path and the system's reason:
+    std::string notCreated;  // no file could be made for the recording
+    std::string writeError;  // the system's text for why the file refused data while recording
+    std::string notPlaced;   // the finished file could not be put at `path`
 };
 
-using OutputPathReader = std::function<std::string()>;                // read at the stop
+using OutputPathReader = std::function<std::string()>;                // "" when there is none
 using PreviewSink = std::function<void(std::vector<uint8_t> bytes)>;  // a copy of each appended
                                                                       // buffer; capture thread
 
-// Starts a capture; does nothing while one is running. Failures are silent: a device that
-// cannot be opened records nothing, and the later stop finds nothing to write.
+// Starts a capture; does nothing while one is running. The output path is read once the device
+// is open, to learn which folder the recording's own file goes into. Nothing is reported here:
+// a device that cannot be opened records nothing, and a file that cannot be made ends the
+// capture at once (CaptureEnded); the stop's result tells which.
 void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview);
-// Stops the capture and writes what was recorded (nothing when nothing was). pumpMessages is
+// True once the running capture can keep nothing more: its file could not be made or refused
+// data, or the recording reached the largest size a WAV file holds. Any thread.
+bool CaptureEnded();
+// Stops the capture, finishes its file and puts it at the output path read now (nothing when
+// nothing was recorded; the file is kept where it is when it cannot go there). pumpMessages is
 // called repeatedly while waiting for the capture thread.
 CaptureResult StopBtnClick(const std::function<void()>& pumpMessages = {});
 

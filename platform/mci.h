@@ -46,6 +46,12 @@ constexpr DWORD MCI_STATUS_MODE = 4;
 // inserts silence into the music, so a recording of it has a gap. Far above the standard and
 // device-specific items, so it never collides with one.
 constexpr DWORD MCI_STATUS_UNDERFLOWS = 0x00540001;
+// Our own item: whether the device's file was read only in part, and why; the rest of the
+// music is missing from what it plays.
+constexpr DWORD MCI_STATUS_READ_IN_PART = 0x00540002;
+constexpr DWORD_PTR MCI_READ_WHOLE = 0;
+constexpr DWORD_PTR MCI_READ_TRACK_CUT_OFF = 1;   // the file ends inside a track
+constexpr DWORD_PTR MCI_READ_TRACKS_MISSING = 2;  // fewer tracks than its header announces
 
 // Modes (the answer to MCI_STATUS_MODE)
 constexpr DWORD MCI_MODE_NOT_READY = 524;

@@ -10,10 +10,11 @@
 
 namespace {
 
-// A write-only file with one buffer; seeks flush it first.
+// A write-only file with one buffer; seeks flush it first. A failure keeps its errno, which
+// every later failing call hands back.
 class MmioFile {
   public:
-    explicit MmioFile(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
+    MmioFile(int fd, uint64_t size) : fd_(fd), end_(size) { buffer_.reserve(kBufferSize); }
     ~MmioFile() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -23,43 +24,67 @@ class MmioFile {
     uint64_t position() const { return position_; }
 
     bool write(const char* p, uint64_t n) {
-        if (failed_) return false;
+        if (failed_) return again();
         if (buffer_.size() + n <= kBufferSize) {
             buffer_.insert(buffer_.end(), p, p + n);
         } else {
             if (!flush() || !writeAll(p, n)) return false;
         }
         position_ += n;
+        end_ = std::max(end_, position_);
         return true;
     }
 
-    bool seek(uint64_t to) {
+    bool seek(int64_t offset, int origin) {
         if (!flush()) return false;
-        if (::lseek(fd_, off_t(to), SEEK_SET) < 0) return fail();
-        position_ = to;
+        const int64_t base = origin == SEEK_SET   ? 0
+                             : origin == SEEK_CUR ? int64_t(position_)
+                             : origin == SEEK_END ? int64_t(end_)
+                                                  : -1;
+        // A seek that cannot happen loses nothing: the file stays usable.
+        if (base < 0 || base + offset < 0) {
+            errno = EINVAL;
+            return false;
+        }
+        if (::lseek(fd_, off_t(base + offset), SEEK_SET) < 0) return false;
+        position_ = uint64_t(base + offset);
+        failed_ = false;
         return true;
     }
 
     bool flush() {
-        if (failed_) return false;
+        if (failed_) return again();
         if (buffer_.empty()) return true;
         const bool ok = writeAll(buffer_.data(), buffer_.size());
         buffer_.clear();
         return ok;
     }
 
+    bool sync() {
+        if (!flush()) return false;
+        return ::fsync(fd_) == 0 || fail(errno);
+    }
+
     bool close() {
         const bool ok = flush();
+        const int saved = errno;
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
+        if (!ok) errno = saved;
         return ok && closed;
     }
 
   private:
     static constexpr size_t kBufferSize = 64 * 1024;
 
-    bool fail() {
+    bool fail(int error) {
         failed_ = true;
+        error_ = error;
+        errno = error;
+        return false;
+    }
+    bool again() const {
+        errno = error_;
         return false;
     }
 
@@ -67,7 +92,8 @@ class MmioFile {
         while (n > 0) {
             const ssize_t w = ::write(fd_, p, size_t(std::min<uint64_t>(n, 1u << 30)));
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return fail();
+            if (w < 0) return fail(errno);
+            if (w == 0) return fail(ENOSPC);
             p += w;
             n -= uint64_t(w);
         }
@@ -77,7 +103,9 @@ class MmioFile {
     int fd_;
     std::vector<char> buffer_;
     uint64_t position_ = 0;
+    uint64_t end_;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 MmioFile* File(HMMIO h) {
@@ -93,12 +121,21 @@ bool PutU32(MmioFile* f, uint32_t v) {
 }  // namespace
 
 HMMIO mmioOpenA(LPCSTR pszFileName, void* pmmioinfo, DWORD fdwOpen) {
-    if (!pszFileName || !*pszFileName || pmmioinfo) return nullptr;
-    if ((fdwOpen & 0x3) != MMIO_WRITE) return nullptr;
-    const int flags = O_WRONLY | O_CLOEXEC | ((fdwOpen & MMIO_CREATE) ? O_CREAT | O_TRUNC : 0);
-    const int fd = ::open(pszFileName, flags, 0666);
+    if (!pszFileName || !*pszFileName || pmmioinfo || (fdwOpen & 0x3) != MMIO_WRITE) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    int flags = O_WRONLY | O_CLOEXEC;
+    if (fdwOpen & MMIO_CREATE)
+        flags |= (fdwOpen & MMIO_CREATENEW) ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC;
+    // Non-blocking only for the open itself: a FIFO without a reader fails (ENXIO) instead of
+    // waiting for ever.
+    const int fd = ::open(pszFileName, flags | O_NONBLOCK, 0666);
     if (fd < 0) return nullptr;
-    return reinterpret_cast<HMMIO>(new MmioFile(fd));
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    ::lseek(fd, 0, SEEK_SET);
+    return reinterpret_cast<HMMIO>(new MmioFile(fd, size > 0 ? uint64_t(size) : 0));
 }
 
 FOURCC mmioStringToFOURCCA(LPCSTR sz, UINT uFlags) {
@@ -144,19 +181,37 @@ MMRESULT mmioAscend(HMMIO hmmio, MMCKINFO* pmmcki, UINT) {
     }
     if ((pmmcki->dwFlags & MMIO_DIRTY) || pmmcki->cksize != size) {
         const uint64_t after = f->position();
-        if (!f->seek(pmmcki->dwDataOffset - 4)) return MMIOERR_CANNOTSEEK;
+        if (!f->seek(int64_t(pmmcki->dwDataOffset) - 4, SEEK_SET)) return MMIOERR_CANNOTSEEK;
         if (!PutU32(f, uint32_t(size))) return MMIOERR_CANNOTWRITE;
-        if (!f->seek(after)) return MMIOERR_CANNOTSEEK;
+        if (!f->seek(int64_t(after), SEEK_SET)) return MMIOERR_CANNOTSEEK;
         pmmcki->cksize = DWORD(size);
         pmmcki->dwFlags &= ~MMIO_DIRTY;
     }
     return MMSYSERR_NOERROR;
 }
 
+int64_t mmioSeek(HMMIO hmmio, int64_t lOffset, int iOrigin) {
+    MmioFile* f = File(hmmio);
+    if (!f) {
+        errno = EBADF;
+        return -1;
+    }
+    return f->seek(lOffset, iOrigin) ? int64_t(f->position()) : -1;
+}
+
+MMRESULT mmioFlush(HMMIO hmmio, UINT fuFlush) {
+    MmioFile* f = File(hmmio);
+    if (!f) return MMSYSERR_INVALHANDLE;
+    const bool ok = (fuFlush & MMIO_TODISK) ? f->sync() : f->flush();
+    return ok ? MMSYSERR_NOERROR : MMIOERR_CANNOTWRITE;
+}
+
 MMRESULT mmioClose(HMMIO hmmio, UINT) {
     MmioFile* f = File(hmmio);
     if (!f) return MMSYSERR_INVALHANDLE;
     const bool ok = f->close();
+    const int saved = errno;
     delete f;
+    errno = saved;
     return ok ? MMSYSERR_NOERROR : MMIOERR_CANNOTWRITE;
 }

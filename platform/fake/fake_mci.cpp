@@ -122,6 +122,9 @@ MCIERROR FakeMci::Run(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR p
                 case MCI_STATUS_UNDERFLOWS:
                     p->dwReturn = d->underflows;
                     break;
+                case MCI_STATUS_READ_IN_PART:
+                    p->dwReturn = d->readInPart;
+                    break;
                 default:
                     return MCIERR_UNSUPPORTED_FUNCTION;
             }

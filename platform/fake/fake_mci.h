@@ -31,6 +31,7 @@ struct FakeMedium {
     DWORD underflows = 0;
     DWORD timeFormat = MCI_FORMAT_MILLISECONDS;
     DWORD_PTR pendingPlayCallback = 0;  // a play sent with MCI_NOTIFY and not yet ended
+    DWORD_PTR readInPart = MCI_READ_WHOLE;
 };
 
 class FakeMci : public MciService {

@@ -197,6 +197,13 @@ class TempoMap {
     uint64_t scale_ = 1;
 };
 
+void CheckSmpteDivision(uint16_t division) {
+    const int fps = -int8_t(division >> 8);
+    if (fps != 24 && fps != 25 && fps != 29 && fps != 30)
+        throw Fail{"SMPTE division with an unknown frame rate of " + std::to_string(fps)};
+    if ((division & 0xFF) == 0) throw Fail{"SMPTE division with 0 ticks per frame"};
+}
+
 SmfSong Parse(const uint8_t* data, size_t size, size_t base) {
     if (size < 8 || std::memcmp(data, "MThd", 4) != 0)
         throw Fail{"not a Standard MIDI file: it does not begin with \"MThd\""};
@@ -216,12 +223,7 @@ SmfSong Parse(const uint8_t* data, size_t size, size_t base) {
     if (song.format > 2) throw Fail{"unknown MIDI format " + std::to_string(song.format)};
     if (tracks == 0) throw Fail{"the header announces no tracks"};
     if (song.division == 0) throw Fail{"the header's division is 0 ticks per quarter note"};
-    if (song.division & 0x8000) {
-        const int fps = -int8_t(song.division >> 8);
-        if (fps != 24 && fps != 25 && fps != 29 && fps != 30)
-            throw Fail{"SMPTE division with an unknown frame rate of " + std::to_string(fps)};
-        if ((song.division & 0xFF) == 0) throw Fail{"SMPTE division with 0 ticks per frame"};
-    }
+    if (song.division & 0x8000) CheckSmpteDivision(song.division);
 
     std::vector<TempoChange> tempos;
     uint64_t lastTick = 0;
@@ -238,6 +240,7 @@ SmfSong Parse(const uint8_t* data, size_t size, size_t base) {
         const size_t body = truncated ? available : length;
         if (std::memcmp(chunk, "MTrk", 4) == 0) {
             ++found;
+            if (truncated) song.cut = SmfCut::kTrackCutOff;
             TrackParser parser(chunk + 8, body, base + pos + 8, found, truncated);
             lastTick = std::max(lastTick, parser.Parse(song.events, tempos));
         }
@@ -246,6 +249,7 @@ SmfSong Parse(const uint8_t* data, size_t size, size_t base) {
     if (found == 0)
         throw Fail{"no track chunk (\"MTrk\") after the header at byte " +
                    std::to_string(base + 8 + headerLength)};
+    if (found < tracks && song.cut == SmfCut::kWhole) song.cut = SmfCut::kTracksMissing;
 
     // The tracks follow each other in file order, so a stable sort keeps track order on ties.
     if (found > 1)

@@ -19,9 +19,12 @@
 //     (the chunk length is wrong), a data byte with no running status, a status byte where a
 //     data byte belongs, a variable-length number longer than 4 bytes, and the status bytes
 //     0xF1-0xF6 and 0xF8-0xFE, which have no meaning in a file.
-// Read as far as valid (the sensible reading of a cut-off file):
-//   - a track chunk whose length runs past the end of the file: its complete events are kept;
-//   - fewer track chunks than the header announces, or a few stray bytes after the last chunk;
+// Read as far as valid (the sensible reading of a cut-off file), with `cut` telling that
+// music is missing:
+//   - a track chunk whose length runs past the end of the file: its complete events are kept
+//     (kTrackCutOff);
+//   - fewer track chunks than the header announces (kTracksMissing), or a few stray bytes
+//     after the last chunk;
 //   - a track without an end-of-track event: it ends with its chunk;
 //   - anything after an end-of-track event inside its chunk is ignored.
 // Lenient on purpose: running status survives meta and sysex events, header chunks longer than
@@ -44,6 +47,13 @@ struct MidiEvent {
     uint8_t data2;
 };
 
+// Why a song was read only in part.
+enum class SmfCut : uint8_t {
+    kWhole,          // nothing is missing
+    kTrackCutOff,    // the file ends inside a track chunk
+    kTracksMissing,  // the file holds fewer tracks than its header announces
+};
+
 struct SmfSong {
     uint16_t format = 0;
     uint16_t division = 0;
@@ -51,6 +61,7 @@ struct SmfSong {
         events;                 // sorted by frame; equal frames keep track order, then file order
     uint32_t lengthMs = 0;      // time of the last event of any kind, end-of-track included
     uint64_t lengthFrames = 0;  // the same in frames
+    SmfCut cut = SmfCut::kWhole;
 };
 
 constexpr uint32_t kSmfRate = 44100;

@@ -43,6 +43,7 @@ std::string Extension(const std::string& path) {
 
 struct Device {
     Kind kind;
+    DWORD_PTR readInPart = MCI_READ_WHOLE;
     std::unique_ptr<PlaybackStream> stream;
     std::mutex commands;  // one command at a time per device
 };
@@ -55,7 +56,8 @@ class PulseMci : public MciService {
   private:
     MCIERROR Fail(MCIERROR error, const std::string& detail = "") const;
     MCIERROR Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms);
-    MCIERROR OpenFile(Kind* kind, const std::string& path, std::unique_ptr<SoundSource>* source);
+    MCIERROR OpenFile(Kind* kind, const std::string& path, std::unique_ptr<SoundSource>* source,
+                      DWORD_PTR* readInPart);
     MCIERROR Close(MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR callback);
     MCIERROR Command(Device& d, MCIDEVICEID id, UINT msg, DWORD_PTR flags, DWORD_PTR param);
 
@@ -170,7 +172,8 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
     }
 
     std::unique_ptr<SoundSource> source;
-    if (MCIERROR e = OpenFile(&kind, path, &source)) return e;
+    DWORD_PTR readInPart = MCI_READ_WHOLE;
+    if (MCIERROR e = OpenFile(&kind, path, &source, &readInPart)) return e;
 
     std::string why;
     bool noServer = false;
@@ -181,6 +184,7 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
 
     auto device = std::make_shared<Device>();
     device->kind = kind;
+    device->readInPart = readInPart;
     device->stream = std::move(stream);
     MCIDEVICEID id;
     {
@@ -195,7 +199,7 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
 }
 
 MCIERROR PulseMci::OpenFile(Kind* kind, const std::string& path,
-                            std::unique_ptr<SoundSource>* source) {
+                            std::unique_ptr<SoundSource>* source, DWORD_PTR* readInPart) {
     std::string why;
     if (*kind == Kind::WaveAudio) {
         auto wave = WaveSource::Open(path, &why);
@@ -205,6 +209,8 @@ MCIERROR PulseMci::OpenFile(Kind* kind, const std::string& path,
     }
     auto song = platform::midi::ReadSmfFile(path, &why);
     if (!song) return Fail(MCIERR_INVALID_FILE, path + " is not a valid MIDI file: " + why);
+    if (song->cut == platform::midi::SmfCut::kTrackCutOff) *readInPart = MCI_READ_TRACK_CUT_OFF;
+    if (song->cut == platform::midi::SmfCut::kTracksMissing) *readInPart = MCI_READ_TRACKS_MISSING;
     auto sequencer = SequencerSource::Create(
         std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &why);
     if (!sequencer) {
@@ -310,6 +316,9 @@ MCIERROR PulseMci::Command(Device& d, MCIDEVICEID id, UINT msg, DWORD_PTR flags,
                     break;
                 case MCI_STATUS_UNDERFLOWS:
                     p->dwReturn = s.Underflows();
+                    break;
+                case MCI_STATUS_READ_IN_PART:
+                    p->dwReturn = d.readInPart;
                     break;
                 default:
                     return Fail(MCIERR_UNSUPPORTED_FUNCTION);

@@ -35,8 +35,8 @@ using platform::fake::FakeMci;
 using platform::fake::FakeMedium;
 using platform::fake::FakeWaveIn;
 
-std::vector<uint8_t> Silence(size_t frames) {
-    return std::vector<uint8_t>(frames * 4, 0);
+std::vector<uint8_t> Sound(size_t frames) {  // never all zero, which would fail the run
+    return testsupport::StereoTone(440, double(frames) / 44100, 0.25);
 }
 
 class MainFormTest : public ::testing::Test {
@@ -238,7 +238,7 @@ TEST_F(MainFormTest, StopPlayBtnEndsTheConversionAndTheCaptureIsStillWritten) {
     auto& f = Form();
     f.show();
     SetPaths(f);
-    const auto sound = Silence(30000);
+    const auto sound = Sound(30000);
     During(
         [&] {
             wavein_->Feed(sound);
@@ -277,7 +277,7 @@ TEST_F(MainFormTest, ARunThatWritesNothingOrGapsSaysSo) {
 
     messages_.clear();
     During([&] {
-        wavein_->Feed(Silence(1000));
+        wavein_->Feed(Sound(1000));
         Medium()->underflows = 3;
     });
     f.KonvertBtn->click();
@@ -358,7 +358,7 @@ TEST_F(MainFormTest, PlayingStateAndStop) {
 
 TEST_F(MainFormTest, CommandLineConvertsSetsTheVolumeAndQuits) {
     auto& f = Form({midi_.toStdString(), wav_.toStdString(), "150"});
-    During([&] { wavein_->Feed(Silence(5000)); });
+    During([&] { wavein_->Feed(Sound(5000)); });
     f.FormShow();
     EXPECT_EQ(f.TrackBar1->value(), 100);
     EXPECT_EQ(f.FilenameEdit2->text(), "\"" + wav_ + "\"");

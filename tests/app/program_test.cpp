@@ -2,6 +2,8 @@
 // a packager runs first.
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -54,7 +56,7 @@ TEST(Program, UsageErrorsExitTwoAndDoubleDashMakesNamesOfOptions) {
 
     // After "--" the MIDI file is named "--fast": the program tries to convert it and fails on
     // the missing file, not on the option.
-    run = Tonvera({"--", "--fast", "/nonexistent/out.wav"});
+    run = Tonvera({"--", "--fast", QDir::tempPath() + "/tonvera-program-test.wav"});
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_FALSE(run.err.contains("unknown option")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("--fast")) << run.err.toStdString();

@@ -140,6 +140,31 @@ TEST_F(FileNameWriteTest, RefusedNameRaisesAndKeepsTheText) {
     EXPECT_EQ(edit.FileName(), late);
 }
 
+TEST_F(FileNameWriteTest, AnExactNameIsTakenOnlyWhenItReadsBackAsItself) {
+    TFilenameEdit edit;
+    edit.SetExactFileName("/x/keep.wav");
+    // The token rules would cut at a tab or newline and drop quotes: another file's name.
+    for (const QString& bad :
+         {Path("song\tnew.wav"), Path("song\nnew.wav"), Path("my \"best\".wav"), Path("a\"b\".wav"),
+          QString("\"") + Path("q.wav") + "\"", Path("bell\x07.wav")}) {
+        try {
+            edit.SetExactFileName(bad);
+            ADD_FAILURE() << "taken: " << bad.toStdString();
+        } catch (const EComboEditError& e) {
+            EXPECT_EQ(QString::fromStdString(e.Message()), "Ungültiger Dateiname - " + bad);
+        }
+        EXPECT_EQ(edit.FileName(), "/x/keep.wav");
+    }
+    // Blanks, leading ones too, come back whole; so does an existing file whose name holds
+    // a tab, which the field reads as the whole text.
+    for (const QString& good : {Path("new song.wav"), QString(" lead.wav"), Touch("tab\there.mid"),
+                                Path("caf\u00e9.wav"), QString()}) {
+        edit.SetExactFileName(good);
+        EXPECT_EQ(edit.FileName(), good) << good.toStdString();
+    }
+    EXPECT_THROW(edit.SetExactFileName(Path("x[1].wav")), EComboEditError);
+}
+
 // Answers the dialog in place of the user and keeps what it was shown.
 struct ScriptedDialog {
     std::optional<QString> answer;

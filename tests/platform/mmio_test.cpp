@@ -1,9 +1,12 @@
 #include "platform/mmio.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "support/pcm.h"
@@ -120,11 +123,57 @@ TEST_F(Mmio, OpenCreatesOrReplacesAndRefusesWhatItCannotWrite) {
     EXPECT_EQ(mmioOpenA(path.c_str(), nullptr, MMIO_READ), nullptr);  // writing only
 }
 
-TEST_F(Mmio, AFullDiskShowsAtTheClose) {
+TEST_F(Mmio, AFullDiskShowsAtTheCloseWithTheSystemsReason) {
     HMMIO h = Create("/dev/full");
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(mmioWrite(h, "abc", 3), 3);  // still in the buffer
+    errno = 0;
     EXPECT_NE(mmioClose(h, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(errno, ENOSPC);
+
+    h = Create("/dev/full");
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(mmioWrite(h, "abc", 3), 3);
+    EXPECT_NE(mmioFlush(h, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_EQ(mmioWrite(h, "d", 1), -1);  // the failure stays
+    EXPECT_EQ(errno, ENOSPC);
+    mmioClose(h, 0);
+}
+
+TEST_F(Mmio, SeeksRewriteInPlaceAndTheEndIsWhereWritingGoesOn) {
+    const std::string path = Path("seek.bin");
+    HMMIO h = Create(path);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(mmioWrite(h, "0123456789", 10), 10);
+    EXPECT_EQ(mmioSeek(h, 2, SEEK_SET), 2);
+    EXPECT_EQ(mmioWrite(h, "ab", 2), 2);
+    EXPECT_EQ(mmioSeek(h, 1, SEEK_CUR), 5);
+    EXPECT_EQ(mmioWrite(h, "X", 1), 1);
+    EXPECT_EQ(mmioSeek(h, 0, SEEK_END), 10);
+    EXPECT_EQ(mmioWrite(h, "end", 3), 3);
+    EXPECT_EQ(mmioSeek(h, -1, SEEK_SET), -1);
+    EXPECT_EQ(errno, EINVAL);
+    // A flush puts the bytes where another reader sees them, before any close.
+    EXPECT_EQ(mmioFlush(h, MMIO_TODISK), MMSYSERR_NOERROR);
+    EXPECT_EQ(Bytes(testsupport::ReadAll(path)), "01ab4X6789end");
+    EXPECT_EQ(mmioClose(h, 0), MMSYSERR_NOERROR);
+}
+
+TEST_F(Mmio, ANewFileIsNeverAnExistingOneAndAPipeNeverBlocks) {
+    const std::string path = Path("taken.part");
+    { std::ofstream(path) << "earlier recording"; }
+    const DWORD createNew = MMIO_CREATE | MMIO_CREATENEW | MMIO_WRITE;
+    EXPECT_EQ(mmioOpenA(path.c_str(), nullptr, createNew), nullptr);
+    EXPECT_EQ(errno, EEXIST);
+    fs::create_symlink(Path("elsewhere"), Path("link.part"));
+    EXPECT_EQ(mmioOpenA(Path("link.part").c_str(), nullptr, createNew), nullptr);
+    EXPECT_FALSE(fs::exists(Path("elsewhere")));  // the link was not followed
+    EXPECT_EQ(Bytes(testsupport::ReadAll(path)), "earlier recording");
+
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0644), 0);
+    EXPECT_EQ(Create(Path("fifo")), nullptr);  // no reader: refused at once
+    EXPECT_EQ(errno, ENXIO);
 }
 
 }  // namespace

@@ -278,10 +278,24 @@ TEST(SmfMalformed, EveryTruncationIsRefusedOrAPrefix) {
 
 TEST(SmfMalformed, FewerTracksThanAnnouncedAreReadAsFound) {
     auto bytes = testsupport::MelodySmf({60, 62}, 0.5);
+    EXPECT_EQ(MustRead(bytes).cut, platform::midi::SmfCut::kWhole);
     bytes[11] = 3;
     const auto song = MustRead(bytes);
     EXPECT_EQ(song.events.size(), 5u);
     EXPECT_EQ(song.lengthMs, 1000u);
+    EXPECT_EQ(song.cut, platform::midi::SmfCut::kTracksMissing);
+}
+
+TEST(SmfMalformed, AFileCutInsideATrackSaysSoAndStrayBytesDoNot) {
+    const auto bytes = testsupport::MelodySmf({60, 62, 64, 65}, 0.5);
+    std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 6);
+    const auto song = MustRead(cut);
+    EXPECT_EQ(song.cut, platform::midi::SmfCut::kTrackCutOff);
+    EXPECT_LT(song.lengthMs, 2000u);
+
+    std::vector<uint8_t> padded = bytes;
+    padded.insert(padded.end(), {0, 0, 0});
+    EXPECT_EQ(MustRead(padded).cut, platform::midi::SmfCut::kWhole);
 }
 
 TEST(SmfFile, UnreadableFilesAreRefusedByName) {

@@ -1,0 +1,154 @@
+#include "app/conversion_run.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include "app/clock_text.h"
+#include "app/file_identity.h"
+#include "app/local_names.h"
+#include "app/main_form.h"
+#include "app/messages.h"
+#include "app/preview_box.h"
+#include "app/run_poll.h"
+#include "controls/buttons_xp.h"
+#include "controls/tool_edit.h"
+#include "engine/capture.h"
+#include "engine/capture_limit.h"
+#include "platform/exception.h"
+#include "platform/mci.h"
+#include "platform/output_place.h"
+
+namespace app {
+
+namespace {
+
+constexpr uint64_t kBytesPerSecond = 176400;
+constexpr uint64_t kHeaderBytes = 44;
+
+// One of the device's own status items; 0 when it cannot tell.
+DWORD_PTR DeviceStatus(TMediaPlayer& player, DWORD item) {
+    if (!player.IsOpen()) return 0;
+    MCI_STATUS_PARMS parms{};
+    parms.dwItem = item;
+    const MCIERROR e = mciSendCommandA(player.DeviceId(), MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT,
+                                       reinterpret_cast<DWORD_PTR>(&parms));
+    return e == 0 ? parms.dwReturn : 0;
+}
+
+[[noreturn]] void RefuseOutput(const std::string& wav, const std::string& why) {
+    throw Exception("The WAV file " + wav + " cannot be written: " + why);
+}
+
+}  // namespace
+
+// Everything that would make the file fail, found before the MIDI file is even opened.
+void TConversionRun::CheckOutput() {
+    if (NamesSameFile(midi_, wav_))
+        throw Exception("The WAV file must not be the MIDI file itself: " + wav_);
+    const std::string why = platform::CheckOutputPlace(platform::ResolveTarget(wav_));
+    if (!why.empty()) RefuseOutput(wav_, why);
+}
+
+void TConversionRun::OpenMidi() {
+    f_.MediaPlayer1.FileName = midi_;
+    f_.MediaPlayer1.Open();
+    f_.MediaPlayer1.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
+    lengthMs_ = std::max(0, f_.MediaPlayer1.Length());
+    // Room for the whole piece, or for as much as a WAV file holds.
+    const uint64_t bytes =
+        std::min(uint64_t(lengthMs_) * kBytesPerSecond / 1000, engine::kLargestCapture);
+    const std::string why =
+        platform::CheckFreeSpace(platform::ResolveTarget(wav_), bytes + kHeaderBytes);
+    if (why.empty()) return;
+    f_.MediaPlayer1.Close();
+    RefuseOutput(wav_, why);
+}
+
+TRunOutcome TConversionRun::Execute() {
+    f_.lastConversionWhole_ = false;
+    if (f_.FilenameEdit1->FileName().isEmpty() || f_.FilenameEdit2->FileName().isEmpty()) {
+        ShowMessage({QString::fromLatin1(kSelectFilesFirst)});
+        return {};
+    }
+    midi_ = LocalPath(f_.FilenameEdit1->FileName());
+    wav_ = LocalPath(f_.FilenameEdit2->FileName());
+    CheckOutput();
+    OpenMidi();
+    if (f_.commandLineRun_) {
+        const uint64_t limitMs = engine::kLargestCapture * 1000 / kBytesPerSecond;
+        QString note = QStringLiteral("%1 plays for %2; recording it in real time into %3.")
+                           .arg(FromLocal(midi_), QString::fromStdString(FormatClock(lengthMs_)),
+                                FromLocal(wav_));
+        if (uint64_t(lengthMs_) > limitMs)
+            note +=
+                QStringLiteral("\nA WAV file holds at most %1: only that much will be recorded.")
+                    .arg(QString::fromStdString(FormatClock(int32_t(limitMs))));
+        ConsoleNote(note);
+    }
+
+    TRunEnding ending;
+    ending.target = wav_;
+    StartAndPoll(ending);
+    const TRunReport report = Finish(ending);
+    f_.lastConversionWhole_ = report.Whole();
+    if (!report.Empty()) ShowMessage({report.Text(), TMsgIcon::miWarning});
+    return {report.Whole(), ending.signal};
+}
+
+void TConversionRun::StartAndPoll(TRunEnding& ending) {
+    f_.KonvertBtn->setEnabled(false);
+    f_.convertingMidi_ = midi_;
+    bool captureRunning = false;
+    try {
+        f_.SetMixerBtnClick();
+        // The capture listens before the music starts, so the first notes are never lost.
+        f_.RecordBtnClick();
+        captureRunning = true;
+        // A recording that cannot be kept is not worth a note of music.
+        if (!engine::CaptureEnded()) {
+            f_.MediaPlayer1.Play();
+            if (f_.MediaPlayer1.LastError() != 0) ending.playError = f_.MediaPlayer1.ErrorText();
+        }
+        f_.StopPlayBtn->setEnabled(true);
+        if (f_.stopRequested_) f_.StopPlayBtnClick();
+        bool stopAsked = false;
+        TRunPoll poll(f_.MediaPlayer1, f_.ProgressBar1, f_.Label4, f_.commandLineRun_);
+        ending.lastPositionMs = poll.Run(TotalTimeText(f_.MediaPlayer1.Length()), [&] {
+            // Stopped as Cancel would: the file stays valid with what it holds.
+            if (stopAsked || !engine::CaptureEnded()) return;
+            stopAsked = true;
+            f_.StopPlayBtnClick();
+        });
+        ending.serverLost = f_.MediaPlayer1.Mode() == pmNotReady;
+    } catch (...) {
+        AbortRun(captureRunning);
+        throw;
+    }
+}
+
+// Whatever broke the run, the capture thread and the device must not outlive it.
+void TConversionRun::AbortRun(bool captureRunning) {
+    f_.StopPlayBtn->setEnabled(false);
+    if (captureRunning) f_.StopBtnClick();
+    f_.MediaPlayer1.Close();
+    f_.KonvertBtn->setEnabled(true);
+    f_.PaintBox1->Clear();
+    f_.convertingMidi_.clear();
+}
+
+TRunReport TConversionRun::Finish(TRunEnding& ending) {
+    f_.Label4->clear();
+    f_.ProgressBar1->setValue(0);
+    f_.StopPlayBtn->setEnabled(false);
+    const engine::CaptureResult result = f_.StopBtnClick();
+    ending.underflows = f_.MediaPlayer1.IsOpen() ? f_.MediaPlayer1.Underflows() : 0;
+    ending.readInPart = DeviceStatus(f_.MediaPlayer1, MCI_STATUS_READ_IN_PART);
+    ending.signal = f_.stopSignal_;
+    f_.MediaPlayer1.Close();
+    f_.KonvertBtn->setEnabled(true);
+    f_.PaintBox1->Clear();
+    f_.convertingMidi_.clear();
+    return ReportConversion(result, ending);
+}
+
+}  // namespace app

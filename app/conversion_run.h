@@ -1,0 +1,37 @@
+#pragma once
+// The conversion run of the main window (KonvertBtnClick): checks the names and the output
+// before a note plays, plays the MIDI file while the capture records it, stops the music when
+// the recording can keep nothing more, and says how it ended.
+#include <cstdint>
+#include <string>
+
+#include "app/run_report.h"
+
+namespace app {
+
+class TMainForm;
+
+// How a conversion ended, for the command line's exit code.
+struct TRunOutcome {
+    bool whole = false;  // the whole piece is in the WAV file
+    int signal = 0;      // the signal that stopped it, 0 if none
+};
+
+class TConversionRun {
+  public:
+    explicit TConversionRun(TMainForm& form) : f_(form) {}
+    TRunOutcome Execute();
+
+  private:
+    void CheckOutput();
+    void OpenMidi();
+    void StartAndPoll(TRunEnding& ending);
+    void AbortRun(bool captureRunning);
+    TRunReport Finish(TRunEnding& ending);
+
+    TMainForm& f_;
+    std::string midi_, wav_;
+    int32_t lengthMs_ = 0;
+};
+
+}  // namespace app

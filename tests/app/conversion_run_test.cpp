@@ -1,0 +1,215 @@
+// The conversion run against in-memory devices: what it refuses before a note plays, when it
+// stops the music itself, and how each ending is told and turned into an exit code.
+#include "app/conversion_run.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "app/main_form.h"
+#include "app/messages.h"
+#include "controls/buttons_xp.h"
+#include "controls/tool_edit.h"
+#include "engine/capture_limit.h"
+#include "media/notice_poster.h"
+#include "platform/fake/fake_mci.h"
+#include "platform/fake/fake_mixer.h"
+#include "platform/fake/fake_wavein.h"
+#include "platform/services.h"
+#include "support/pcm.h"
+#include "support/tmpfs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::fake::FakeMci;
+using platform::fake::FakeMedium;
+using platform::fake::FakeWaveIn;
+
+constexpr size_t kSecond = 176400;
+
+std::vector<uint8_t> Tone(double seconds) {
+    auto tone = testsupport::StereoTone(330, seconds + 0.01, 0.3);
+    tone.resize(size_t(seconds * 44100) * 4);
+    return tone;
+}
+
+class ConversionRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        media::InstallQtNoticePoster();
+        auto mci = std::make_unique<FakeMci>();
+        mci_ = mci.get();
+        platform::InstallMci(std::move(mci));
+        auto wavein = std::make_unique<FakeWaveIn>();
+        wavein_ = wavein.get();
+        platform::InstallWaveIn(std::move(wavein));
+        platform::InstallMixer(std::make_unique<platform::fake::FakeMixer>());
+        previous_ = app::SetMessageSink([this](const app::TMessage& m) { messages_.push_back(m); });
+        ASSERT_TRUE(dir_.isValid());
+        midi_ = dir_.path().toStdString() + "/song.mid";
+        wav_ = dir_.path().toStdString() + "/song.wav";
+        std::ofstream(midi_) << "MThd";
+    }
+    void TearDown() override {
+        app::SetMessageSink(previous_);
+        app::SetHeadless(false);
+        engine::SetCaptureLimitForTesting(0);
+        form_.reset();
+        platform::InstallMci(nullptr);
+        platform::InstallWaveIn(nullptr);
+        platform::InstallMixer(nullptr);
+    }
+    app::TMainForm& Form(std::vector<std::string> args = {}) {
+        form_ = std::make_unique<app::TMainForm>(std::move(args));
+        form_->SetQuitRequest([this](int code) { quitCodes_.push_back(code); });
+        return *form_;
+    }
+    void Convert(const std::string& wav) {
+        auto& f = form_ ? *form_ : Form();
+        f.FilenameEdit1->SetFileName(QString::fromStdString(midi_));
+        f.FilenameEdit2->SetFileName(QString::fromStdString(wav));
+        f.KonvertBtn->click();
+    }
+    // Runs `during` once the run polls; a run that never ends is ended after 5 s, so that a
+    // missing stop fails the test instead of hanging it.
+    void During(std::function<void()> during) {
+        QTimer::singleShot(20, form_.get(), [during] { during(); });
+        QTimer::singleShot(5000, form_.get(), [this] {
+            if (form_->MediaPlayer1.IsOpen()) mci_->PlayToEnd(form_->MediaPlayer1.DeviceId());
+        });
+    }
+    void EndPlay() { mci_->PlayToEnd(form_->MediaPlayer1.DeviceId()); }
+    FakeMedium* Medium() { return mci_->Device(form_->MediaPlayer1.DeviceId()); }
+    size_t Count(UINT msg) const {
+        size_t n = 0;
+        for (const auto& c : mci_->Log()) n += c.msg == msg;
+        return n;
+    }
+    std::string OnlyMessage() const {
+        EXPECT_EQ(messages_.size(), 1u);
+        return messages_.empty() ? "" : messages_.back().text.toStdString();
+    }
+
+    FakeMci* mci_ = nullptr;
+    FakeWaveIn* wavein_ = nullptr;
+    std::unique_ptr<app::TMainForm> form_;
+    std::vector<app::TMessage> messages_;
+    std::vector<int> quitCodes_;
+    app::MessageSink previous_;
+    QTemporaryDir dir_;
+    std::string midi_, wav_;
+};
+
+TEST_F(ConversionRunTest, ABadOutputIsRefusedBeforeTheMidiFileIsEvenOpened) {
+    const std::string base = dir_.path().toStdString();
+    ASSERT_EQ(::mkfifo((base + "/pipe.wav").c_str(), 0644), 0);
+    fs::create_directory(base + "/folder.wav");
+    const std::pair<std::string, std::string> cases[] = {
+        {base + "/missing/song.wav", "No such file or directory"},
+        {base + "/pipe.wav", "named pipe"},
+        {base + "/folder.wav", "Is a directory"},
+        {"/dev/null", "device"}};
+    for (const auto& [wav, reason] : cases) {
+        messages_.clear();
+        Convert(wav);
+        const std::string text = OnlyMessage();
+        EXPECT_NE(text.find("The WAV file " + wav + " cannot be written"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find(reason), std::string::npos) << text;
+        EXPECT_EQ(messages_.back().icon, app::TMsgIcon::miStop);
+    }
+    EXPECT_TRUE(mci_->Log().empty());
+    EXPECT_EQ(wavein_->CallCount("waveInOpen"), 0u);
+    EXPECT_TRUE(form_->KonvertBtn->isEnabled());
+    EXPECT_FALSE(fs::exists(base + "/missing"));
+}
+
+TEST_F(ConversionRunTest, APieceTooLongForTheFreeSpaceIsRefusedOnceItsLengthIsKnown) {
+    testsupport::Tmpfs disk(1 << 20);
+    REQUIRE_TMPFS(disk);
+    const std::string wav = disk.path() + "/song.wav";
+    { std::ofstream(wav) << "old"; }
+    mci_->ScriptMedium(midi_, FakeMedium{.length = 10000});  // 1.8 MB of sound
+    Form();
+    Convert(wav);
+    const std::string text = OnlyMessage();
+    EXPECT_NE(text.find("No space left on device"), std::string::npos) << text;
+    EXPECT_NE(text.find(wav), std::string::npos) << text;
+    EXPECT_EQ(Count(MCI_PLAY), 0u);
+    EXPECT_FALSE(form_->MediaPlayer1.IsOpen());
+    EXPECT_EQ(wavein_->CallCount("waveInOpen"), 0u);
+    EXPECT_EQ(testsupport::ReadAll(wav), std::vector<uint8_t>({'o', 'l', 'd'}));
+
+    // A piece that fits plays.
+    mci_->ScriptMedium(midi_, FakeMedium{.length = 2000});
+    messages_.clear();
+    During([&] {
+        wavein_->Feed(Tone(0.5));
+        EndPlay();
+    });
+    Convert(wav);
+    EXPECT_TRUE(messages_.empty()) << OnlyMessage();
+    EXPECT_TRUE(form_->LastConversionWhole());
+}
+
+TEST_F(ConversionRunTest, AtTheSizeLimitTheRunStopsTheMusicItselfAndSaysSo) {
+    engine::SetCaptureLimitForTesting(kSecond);
+    Form();
+    During([&] { wavein_->Feed(Tone(2)); });
+    Convert(wav_);
+    EXPECT_EQ(Count(MCI_STOP), 1u);
+    const std::string text = OnlyMessage();
+    EXPECT_NE(text.find("largest size a WAV file can hold"), std::string::npos) << text;
+    EXPECT_FALSE(form_->LastConversionWhole());
+    const auto wav = testsupport::ReadWav(wav_);
+    ASSERT_TRUE(wav.has_value());
+    EXPECT_EQ(wav->data.size(), kSecond);
+}
+
+TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndWhatTheFileHolds) {
+    mci_->ScriptMedium(midi_, FakeMedium{.length = 32000});
+    Form();
+    During([&] {
+        Medium()->position = 7000;
+        QTimer::singleShot(30, form_.get(), [this] {
+            wavein_->Feed(Tone(1.5));
+            Medium()->mode = MCI_MODE_NOT_READY;  // the device lost its stream
+        });
+    });
+    Convert(wav_);
+    EXPECT_EQ(OnlyMessage(),
+              "The sound server stopped answering at 0:07; " + wav_ + " holds the first 0:01.");
+    EXPECT_EQ(messages_.back().icon, app::TMsgIcon::miWarning);
+    EXPECT_FALSE(form_->LastConversionWhole());
+    EXPECT_TRUE(fs::exists(wav_));
+}
+
+TEST_F(ConversionRunTest, ASignalStopsTheCommandLineRunWhichExitsWith128PlusIt) {
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        messages_.clear();
+        quitCodes_.clear();
+        auto& f = Form({midi_, wav_});
+        During([&, signal] {
+            wavein_->Feed(Tone(1));
+            ::raise(signal);
+        });
+        f.FormShow();
+        EXPECT_EQ(quitCodes_, std::vector<int>{128 + signal});
+        EXPECT_EQ(Count(MCI_STOP), size_t(signal == SIGTERM ? 1 : signal == SIGHUP ? 2 : 3));
+        const std::string text = OnlyMessage();
+        EXPECT_EQ(text.rfind("Stopped by SIG", 0), 0u) << text;
+        EXPECT_NE(text.find(wav_ + " holds the first 0:01"), std::string::npos) << text;
+        const auto wav = testsupport::ReadWav(wav_);
+        ASSERT_TRUE(wav.has_value());
+        EXPECT_EQ(wav->data.size(), kSecond);
+    }
+}
+
+}  // namespace
