@@ -12,7 +12,37 @@ constexpr TOption kOptions[] = {
      [](TCommandLine& line, const std::string&) { line.help = true; }},
     {"version", nullptr, "--version", "prints the program's version and exits",
      [](TCommandLine& line, const std::string&) { line.version = true; }},
+    {"fast", nullptr, "--fast SONG.mid SONG.wav [VOLUME]",
+     "renders without the sound server, far faster",
+     [](TCommandLine& line, const std::string&) { line.fast = true; }},
+    {"to", "FOLDER", "[--fast] --to FOLDER A.mid...", "converts each to FOLDER/<name>.wav",
+     [](TCommandLine& line, const std::string& value) { line.to = value; }},
+    {"volume", "N", "--volume N ...", "volume 0-100 (default 30) of --fast, --to",
+     [](TCommandLine& line, const std::string& value) { line.volumeText = value; }},
+    {"overwrite", nullptr, "--overwrite --to ...", "--to replaces WAV files (else skips them)",
+     [](TCommandLine& line, const std::string&) { line.overwrite = true; }},
 };
+
+// What the options ask of each other and of the files; a usage error, or an empty text.
+std::string CheckTogether(TCommandLine& line) {
+    if (!line.volumeText.empty()) {
+        const auto v = ParseInteger(line.volumeText);
+        if (!v || *v < 0 || *v > 100)
+            return "option --volume needs a number from 0 to 100, not \"" + line.volumeText +
+                   "\"";
+        line.volume = *v;
+    }
+    if (line.to) {
+        if (line.to->empty()) return "option --to needs a folder";
+        if (line.files.empty()) return "--to needs the MIDI files to convert";
+        return {};
+    }
+    if (line.overwrite) return "--overwrite works with --to only";
+    if ((line.fast || line.volume) && line.files.size() < 2)
+        return std::string(line.fast ? "--fast" : "--volume") + " needs SONG.mid and SONG.wav";
+    if (line.volume && line.files.size() > 2) return "the volume is given twice";
+    return {};
+}
 
 const TOption* FindOption(std::span<const TOption> options, std::string_view name) {
     for (const TOption& option : options)
@@ -108,6 +138,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments,
         if (!line.error.empty()) return line;
     }
     line.files.assign(arguments.begin() + std::ptrdiff_t(i), arguments.end());
+    if (!line.help && !line.version) line.error = CheckTogether(line);
     return line;
 }
 
@@ -125,7 +156,7 @@ std::string UsageText() {
         {"SONG.mid SONG.wav [VOLUME]", "converts once and exits; VOLUME 0-100, default 30"},
     };
     for (const TOption& option : ProgramOptions()) forms.push_back({option.form, option.help});
-    forms.push_back({"-- FILE...", "ends the options: a FILE that looks like one is a file"});
+    forms.push_back({"-- FILE...", "ends the options: a FILE may look like one"});
 
     size_t width = 0;
     for (const Form& f : forms) width = std::max(width, f.form.size());
@@ -136,8 +167,8 @@ std::string UsageText() {
         text += "  " + form + f.help + "\n";
     }
     text +=
-        "Exit status: 0 when the WAV file was written whole, 1 when it was not, 2 for a "
-        "usage error.\n";
+        "Exit status: 0 when the WAV file was written whole (with --to: every file converted or\n"
+        "skipped), 1 when it was not, 2 for a usage error, 128+N after signal N.\n";
     return text;
 }
 
@@ -145,7 +176,7 @@ std::optional<TAnswer> AnswerWithoutRunning(const TCommandLine& line, bool windo
     if (!line.error.empty()) return TAnswer{2, "", "tonvera: " + line.error + "\n" + UsageText()};
     if (line.help) return TAnswer{0, UsageText(), ""};
     if (line.version) return TAnswer{0, VersionText() + "\n", ""};
-    if (!windowPossible && line.files.size() < 2)
+    if (!windowPossible && line.files.size() < 2 && !line.to)
         return TAnswer{2, "",
                        "tonvera: without a display there is no window; converting needs SONG.mid "
                        "and SONG.wav\n" +

@@ -20,6 +20,11 @@ std::optional<int32_t> ParseInteger(const std::string& text);
 struct TCommandLine {
     bool help = false;
     bool version = false;
+    bool fast = false;                // render without the sound server
+    std::optional<int> volume;        // --volume
+    std::string volumeText;           // as given, until it is checked
+    std::optional<std::string> to;    // --to FOLDER: many files into that folder
+    bool overwrite = false;           // --to may replace WAV files that are there
     std::vector<std::string> files;
     std::string error;  // a usage error; empty when the line was understood
 };
@@ -40,6 +45,7 @@ std::span<const TOption> ProgramOptions();
 // Options are "--name" or "--name=value" (or "--name value" for an option that takes one) and
 // stand before the first file argument; "--" ends them. Anything else, a single "-" or "-5"
 // included, is a file argument, so the positional form keeps every name it always took.
+// Options that do not go together, or with the files given, are a usage error.
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments,
                               std::span<const TOption> options = ProgramOptions());
 
@@ -56,7 +62,8 @@ struct TAnswer {
 };
 
 // The answer for --help, --version or a usage error; nothing when the program should run.
-// Without a window (no display) fewer than two file arguments is a usage error too.
+// Without a window (no display) fewer than two file arguments is a usage error too, unless
+// --to names the files' folder.
 std::optional<TAnswer> AnswerWithoutRunning(const TCommandLine& line, bool windowPossible);
 
 }  // namespace app

@@ -4,10 +4,10 @@
 #include <QProgressBar>
 
 #include "app/clock_text.h"
-#include "app/file_identity.h"
 #include "app/local_names.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/output_checks.h"
 #include "app/preview_box.h"
 #include "app/run_poll.h"
 #include "controls/buttons_xp.h"
@@ -16,14 +16,12 @@
 #include "engine/capture_limit.h"
 #include "platform/exception.h"
 #include "platform/mci.h"
-#include "platform/output_place.h"
 
 namespace app {
 
 namespace {
 
 constexpr uint64_t kBytesPerSecond = 176400;
-constexpr uint64_t kHeaderBytes = 44;
 
 // One of the device's own status items; 0 when it cannot tell.
 DWORD_PTR DeviceStatus(TMediaPlayer& player, DWORD item) {
@@ -35,18 +33,12 @@ DWORD_PTR DeviceStatus(TMediaPlayer& player, DWORD item) {
     return e == 0 ? parms.dwReturn : 0;
 }
 
-[[noreturn]] void RefuseOutput(const std::string& wav, const std::string& why) {
-    throw Exception("The WAV file " + wav + " cannot be written: " + why);
-}
-
 }  // namespace
 
 // Everything that would make the file fail, found before the MIDI file is even opened.
 void TConversionRun::CheckOutput() {
-    if (NamesSameFile(midi_, wav_))
-        throw Exception("The WAV file must not be the MIDI file itself: " + wav_);
-    const std::string why = platform::CheckOutputPlace(platform::ResolveTarget(wav_));
-    if (!why.empty()) RefuseOutput(wav_, why);
+    const std::string refused = OutputRefusal(midi_, wav_);
+    if (!refused.empty()) throw Exception(refused);
 }
 
 void TConversionRun::OpenMidi() {
@@ -54,14 +46,10 @@ void TConversionRun::OpenMidi() {
     f_.MediaPlayer1.Open();
     f_.MediaPlayer1.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
     lengthMs_ = std::max(0, f_.MediaPlayer1.Length());
-    // Room for the whole piece, or for as much as a WAV file holds.
-    const uint64_t bytes =
-        std::min(uint64_t(lengthMs_) * kBytesPerSecond / 1000, engine::kLargestCapture);
-    const std::string why =
-        platform::CheckFreeSpace(platform::ResolveTarget(wav_), bytes + kHeaderBytes);
-    if (why.empty()) return;
+    const std::string refused = SpaceRefusal(wav_, lengthMs_);
+    if (refused.empty()) return;
     f_.MediaPlayer1.Close();
-    RefuseOutput(wav_, why);
+    throw Exception(refused);
 }
 
 TRunOutcome TConversionRun::Execute() {
@@ -92,7 +80,7 @@ TRunOutcome TConversionRun::Execute() {
     const TRunReport report = Finish(ending);
     f_.lastConversionWhole_ = report.Whole();
     if (!report.Empty()) ShowMessage({report.Text(), TMsgIcon::miWarning});
-    return {report.Whole(), ending.signal};
+    return {report.Whole(), ending.signal, lengthMs_};
 }
 
 void TConversionRun::StartAndPoll(TRunEnding& ending) {

@@ -15,6 +15,7 @@ class TMainForm;
 struct TRunOutcome {
     bool whole = false;  // the whole piece is in the WAV file
     int signal = 0;      // the signal that stopped it, 0 if none
+    int32_t lengthMs = 0;  // the piece's length
 };
 
 class TConversionRun {

@@ -6,9 +6,11 @@
 #include "app/about_box.h"
 #include "app/command_line.h"
 #include "app/error_handler.h"
+#include "app/fast_run.h"
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "media/notice_poster.h"
+#include "platform/offline_render.h"
 #include "platform/pulse/pulse_backend.h"
 
 namespace {
@@ -30,6 +32,11 @@ int main(int argc, char** argv) {
     const app::TCommandLine early = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
     if (early.error.empty()) {
         if (const auto answer = app::AnswerWithoutRunning(early, !headless)) return Answer(*answer);
+        // Rendered offline: neither a window nor a sound server.
+        if (early.fast) {
+            platform::InstallOfflineRender(platform::pulse::MakeOfflineRender());
+            return app::RunFastConversions(early);
+        }
     }
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -46,7 +53,10 @@ int main(int argc, char** argv) {
     platform::pulse::InstallPulseBackend();
     media::InstallQtNoticePoster();
 
-    app::TMainForm mainForm(line.files);
+    if (line.fast) return app::RunFastConversions(line);
+
+    app::TMainForm mainForm;
+    mainForm.SetCommandLine(line);
     TAboutBox aboutBox(&mainForm);
     mainForm.SetAboutBox(&aboutBox);
     mainForm.show();

@@ -11,6 +11,7 @@
 #include <QSlider>
 
 #include "app/about_box.h"
+#include "app/batch_run.h"
 #include "app/clock_text.h"
 #include "app/command_line.h"
 #include "app/conversion_run.h"
@@ -190,7 +191,18 @@ void TMainForm::showEvent(QShowEvent* event) {
     }
 }
 
+void TMainForm::SetCommandLine(const TCommandLine& line) {
+    arguments_ = line.files;
+    volumeOption_ = line.volume;
+    batchFolder_ = line.to;
+    overwrite_ = line.overwrite;
+}
+
 void TMainForm::FormShow() {
+    if (batchFolder_) {
+        RunBatch();
+        return;
+    }
     // One argument is what a file manager passes to open a file: the window shows it.
     if (arguments_.size() == 1)
         Guarded([this] { FilenameEdit1->SetFileName(FromLocal(arguments_[0])); });
@@ -203,7 +215,9 @@ void TMainForm::FormShow() {
         // A name reaches the disk as it was given, or the run does not start.
         FilenameEdit1->SetExactFileName(FromLocal(arguments_[0]));
         FilenameEdit2->SetExactFileName(FromLocal(arguments_[1]));
-        if (arguments_.size() >= 3) {
+        if (volumeOption_) {
+            TrackBar1->setValue(*volumeOption_);
+        } else if (arguments_.size() >= 3) {
             if (const auto volume = ParseInteger(arguments_[2])) TrackBar1->setValue(*volume);
         }
         KonvertBtnClick();
@@ -214,6 +228,38 @@ void TMainForm::FormShow() {
         quitRequest_(ExitCode());
     else if (Headless())
         quitRequest_(stopSignal_ ? 128 + stopSignal_ : 1);
+}
+
+// Many files, recorded one after another; messages go to standard error, since no box may
+// wait for a confirmation between them.
+void TMainForm::RunBatch() {
+    SetHeadless(true);
+    commandLineRun_ = true;
+    stopRequested_ = false;
+    stopSignal_ = 0;
+    TStopSignals stopSignals([this](int signal) { OnStopSignal(signal); });
+    int code = 1;
+    if (const std::string refused = BatchFolderRefusal(*batchFolder_); !refused.empty()) {
+        ShowMessage({FromLocal(refused), TMsgIcon::miStop});
+    } else {
+        const int volume = volumeOption_.value_or(TrackBar1->value());
+        code = RunRecordedBatch(PlanBatch(arguments_, *batchFolder_, overwrite_),
+                                [this, volume](const TBatchJob& job) { return ConvertJob(job, volume); });
+    }
+    commandLineRun_ = false;
+    quitRequest_(code);
+}
+
+TRunOutcome TMainForm::ConvertJob(const TBatchJob& job, int volume) {
+    lastRun_ = {};
+    const bool finished = Guarded([&] {
+        FilenameEdit1->SetExactFileName(FromLocal(job.midi));
+        FilenameEdit2->SetExactFileName(FromLocal(job.wav));
+        TrackBar1->setValue(volume);
+        KonvertBtnClick();
+    });
+    if (!finished) return {false, stopSignal_, 0};
+    return lastRun_;
 }
 
 int TMainForm::ExitCode() const {
@@ -253,7 +299,7 @@ engine::CaptureResult TMainForm::StopBtnClick() {
 }
 
 void TMainForm::KonvertBtnClick() {
-    TConversionRun(*this).Execute();
+    lastRun_ = TConversionRun(*this).Execute();
 }
 
 void TMainForm::PlayWAVBtnClick() {

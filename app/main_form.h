@@ -4,9 +4,13 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/batch_plan.h"
+#include "app/command_line.h"
+#include "app/conversion_run.h"
 #include "app/default_output.h"
 #include "engine/capture.h"
 #include "media/mplayer.h"
@@ -73,6 +77,9 @@ class TMainForm : public QWidget {
     engine::CaptureResult StopBtnClick();
 
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
+    // The command line's options beyond its files: --volume, and --to with --overwrite (many
+    // files, recorded one after another).
+    void SetCommandLine(const TCommandLine& line);
 
     // Whether the last conversion wrote the whole piece into its WAV file.
     bool LastConversionWhole() const { return lastConversionWhole_; }
@@ -87,6 +94,8 @@ class TMainForm : public QWidget {
     friend class TConversionRun;
 
     void BuildControls();
+    void RunBatch();
+    TRunOutcome ConvertJob(const TBatchJob& job, int volume);
     void OnStopSignal(int signal);
     // The command line's exit code after its conversion: 0 only for the whole piece, 128 + n
     // after signal n.
@@ -101,6 +110,10 @@ class TMainForm : public QWidget {
     bool stopRequested_ = false;
     int stopSignal_ = 0;  // the first signal of the running command-line conversion
     bool shown_ = false;
+    std::optional<int> volumeOption_;
+    std::optional<std::string> batchFolder_;
+    bool overwrite_ = false;
+    TRunOutcome lastRun_;
 };
 
 }  // namespace app

@@ -1,13 +1,10 @@
 #include "app/run_poll.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 
 #include "app/clock_text.h"
 #include "media/mplayer.h"
@@ -23,11 +20,7 @@ int Percent(int32_t position, int32_t length) {
 TRunPoll::TRunPoll(TMediaPlayer& player, QProgressBar* progress, QLabel* clock, bool console)
     : player_(player), progress_(progress), clock_(clock), console_(console) {}
 
-TRunPoll::~TRunPoll() {
-    if (consoleLine_.empty()) return;
-    std::fprintf(stderr, "\n");
-    std::fflush(stderr);
-}
+TRunPoll::~TRunPoll() = default;
 
 int32_t TRunPoll::Run(const std::string& totalTime, const std::function<void()>& eachPass) {
     QTimer wake;  // bounds each wait for events to 10 ms
@@ -39,25 +32,12 @@ int32_t TRunPoll::Run(const std::string& totalTime, const std::function<void()>&
         last = player_.Position();
         const std::string clock = FormatClock(last) + totalTime;
         clock_->setText(QString::fromStdString(clock));
-        if (console_) DrawConsole(clock, percent);
+        if (console_) line_.Draw(clock + "  " + std::to_string(percent) + "%");
         // Waits at most until the next tick of the timer when no event is pending.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (eachPass) eachPass();
     }
     return last;
-}
-
-void TRunPoll::DrawConsole(const std::string& clock, int percent) {
-    if (!isatty(STDERR_FILENO)) return;
-    const std::string line = clock + "  " + std::to_string(percent) + "%";
-    if (line == consoleLine_) return;
-    // Pad to the old width so a shorter line leaves nothing behind.
-    std::string padded = line;
-    if (padded.size() < consoleLine_.size())
-        padded.append(consoleLine_.size() - padded.size(), ' ');
-    std::fprintf(stderr, "\r%s", padded.c_str());
-    std::fflush(stderr);
-    consoleLine_ = line;
 }
 
 }  // namespace app

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "app/console_line.h"
+
 class QLabel;
 class QProgressBar;
 class TMediaPlayer;
@@ -24,13 +26,11 @@ class TRunPoll {
     int32_t Run(const std::string& totalTime, const std::function<void()>& eachPass = {});
 
   private:
-    void DrawConsole(const std::string& clock, int percent);
-
     TMediaPlayer& player_;
     QProgressBar* progress_;
     QLabel* clock_;
     bool console_;
-    std::string consoleLine_;
+    TConsoleLine line_;
 };
 
 // Progress as position × 100 div length, 0 for a length of 0, kept within 0 to 100.

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "engine/capture_limit.h"
+#include "engine/recording_file.h"
 #include "engine/wave_stream.h"
 #include "platform/output_place.h"
 #include "platform/thread_queue.h"
@@ -177,28 +178,11 @@ void ReleaseCapture(CaptureState& s) {
     s.preview = nullptr;
 }
 
-// The recording's own file, beside the output as it is named now. A name already taken (the
-// recording of an earlier run that was killed) is left alone and the next one tried.
+// The recording's own file, beside the output as it is named now.
 void CreatePartFile(CaptureState& s) {
     const std::string target = platform::ResolveTarget(s.outputPath ? s.outputPath() : "");
-    int error = ENOENT;
-    bool shortName = false;
-    for (int attempt = 0; !target.empty() && attempt < 100 && !s.file; ++attempt) {
-        s.partPath = platform::PartName(target, attempt, shortName);
-        s.file = TWaveStream::Create(s.partPath, true, true, kSampleRate, &error);
-        if (s.file) break;
-        if (error == ENAMETOOLONG && !shortName) {
-            shortName = true;
-            --attempt;
-        } else if (error != EEXIST) {
-            break;
-        }
-    }
-    if (s.file) return;
-    s.notCreated = "no file for the recording can be made in " + platform::FolderOf(target) + " (" +
-                   std::strerror(error) + ")";
-    s.partPath.clear();
-    s.ended.store(true);
+    s.file = engine::CreatePartFile(target, &s.partPath, &s.notCreated);
+    if (!s.file) s.ended.store(true);
 }
 
 void FillFormatAndBuffers(CaptureState& s) {
@@ -220,33 +204,6 @@ void FillFormatAndBuffers(CaptureState& s) {
     s.header1.dwBufferLength = kBufferBytes;
     s.header2.lpData = s.buffer2.data();
     s.header2.dwBufferLength = kBufferBytes;
-}
-
-// Finishes the file and puts it at the path read now; what cannot go there stays where it is.
-void PlaceRecording(CaptureState& s, CaptureResult& result) {
-    if (s.captureLength == 0) {
-        // Nothing recorded: no file at all, and an existing one untouched.
-        s.file.reset();
-        platform::RemoveFile(s.partPath);
-        return;
-    }
-    result.keptAt = s.partPath;
-    if (!s.file->Finish()) {
-        if (result.writeError.empty()) result.writeError = std::strerror(s.file->Error());
-        return;
-    }
-    if (!result.writeError.empty()) return;
-    result.path = s.outputPath ? s.outputPath() : std::string();
-    if (result.path.empty()) {
-        result.notPlaced = "no WAV file to put it at";
-        return;
-    }
-    const std::string target = platform::ResolveTarget(result.path);
-    result.notPlaced = platform::CheckOutputPlace(target);
-    if (result.notPlaced.empty()) result.notPlaced = platform::MoveIntoPlace(s.partPath, target);
-    if (!result.notPlaced.empty()) return;
-    result.keptAt.clear();
-    result.fileWritten = true;
 }
 
 }  // namespace
@@ -323,7 +280,8 @@ CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {
     result.silent = s.silent;
     result.notCreated = s.notCreated;
     result.writeError = s.writeError;
-    if (s.file) PlaceRecording(s, result);
+    if (s.file)
+        PlaceRecording(std::move(s.file), s.partPath, s.outputPath ? s.outputPath() : "", result);
     return result;
 }
 

@@ -9,7 +9,7 @@ void InstallOfflineRender(std::unique_ptr<OfflineRenderService> service) {
 }
 
 bool RenderMidiOffline(const std::string& midiPath, const OfflineLevels& levels,
-                       const std::function<void(const OfflineSong&)>& ready,
+                       const std::function<bool(const OfflineSong&)>& ready,
                        const FrameSink& sink, OfflineSong* song, std::string* error) {
     auto service = ServiceSlot<OfflineRenderService>::Instance().Get();
     if (!service) {

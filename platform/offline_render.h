@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/midi/smf_reader.h"
+
 namespace platform {
 
 // The mixer's values (0 to 65535) as a routing leaves them.
@@ -20,6 +22,7 @@ struct OfflineLevels {
 struct OfflineSong {
     uint32_t lengthMs = 0;  // the tempo map's length
     uint64_t frames = 0;    // frames handed over
+    midi::SmfCut cut = midi::SmfCut::kWhole;  // how much of the file could be read
 };
 
 // Stereo 16-bit frames in order; returning false stops the render.
@@ -29,16 +32,17 @@ class OfflineRenderService {
   public:
     virtual ~OfflineRenderService() = default;
     // Reads the file, then calls ready (if given) once with its length before the first
-    // frame. False with the reason (the file, the synthesizer, or the sink stopped it).
+    // frame; ready returning false ends it there. False with the reason (the file, the
+    // synthesizer, or ready or the sink stopped it).
     virtual bool Render(const std::string& midiPath, const OfflineLevels& levels,
-                        const std::function<void(const OfflineSong&)>& ready,
+                        const std::function<bool(const OfflineSong&)>& ready,
                         const FrameSink& sink, OfflineSong* song, std::string* error) = 0;
 };
 
 void InstallOfflineRender(std::unique_ptr<OfflineRenderService> service);
 
 bool RenderMidiOffline(const std::string& midiPath, const OfflineLevels& levels,
-                       const std::function<void(const OfflineSong&)>& ready,
+                       const std::function<bool(const OfflineSong&)>& ready,
                        const FrameSink& sink, OfflineSong* song, std::string* error);
 
 }  // namespace platform

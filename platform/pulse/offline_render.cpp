@@ -18,16 +18,18 @@ namespace {
 class PulseOfflineRender : public OfflineRenderService {
   public:
     bool Render(const std::string& midiPath, const OfflineLevels& levels,
-                const std::function<void(const OfflineSong&)>& ready, const FrameSink& sink,
+                const std::function<bool(const OfflineSong&)>& ready, const FrameSink& sink,
                 OfflineSong* song, std::string* error) override {
         OfflineSong info;
         std::string why;
         auto parsed = midi::ReadSmfFile(midiPath, &why);
         if (!parsed) return Fail(error, midiPath + " is not a valid MIDI file: " + why);
         info.lengthMs = parsed->lengthMs;
+        info.cut = parsed->cut;
         auto renderer = Create(std::make_shared<const midi::SmfSong>(std::move(*parsed)), &why);
         if (!renderer) return Fail(error, why);
-        if (ready) ready(info);
+        if (song) *song = info;
+        if (ready && !ready(info)) return Fail(error, "the render was stopped");
 
         const SynthesizerGains gains =
             SynthesizerRecordingGains({levels.speakers, false}, {levels.line, false});

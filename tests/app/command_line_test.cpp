@@ -58,7 +58,7 @@ TEST(CommandLineOptions, UsageErrors) {
     EXPECT_EQ(ParseCommandLine({"--vers"}).error, "unknown option --vers");
 }
 
-// Options that take a value, as the ones still to come will (--volume N, --to FOLDER).
+// Options that take a value, in a table of the test's own.
 std::vector<std::string> g_values;
 const app::TOption kValueOptions[] = {
     {"to", "FOLDER", "--to FOLDER A.mid...", "converts into FOLDER",
@@ -123,6 +123,34 @@ TEST(CommandLineAnswers, UsageErrorsExitTwoWithTheUsageOnStandardError) {
         EXPECT_FALSE(AnswerWithoutRunning(ParseCommandLine(args), true));
 }
 
+TEST(CommandLineOptions, TheConversionOptionsGoTogetherOnlyAsTheyCan) {
+    auto line = ParseCommandLine({"--fast", "--volume", "$20", "a.mid", "b.wav"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_TRUE(line.fast);
+    EXPECT_EQ(line.volume, 32);
+    line = ParseCommandLine({"--fast", "--overwrite", "--to=out", "a.mid", "--fast"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.to, "out");
+    EXPECT_TRUE(line.overwrite);
+    EXPECT_EQ(line.files, (Args{"a.mid", "--fast"}));  // a file named so, after the first file
+    // The positional volume keeps its own forms (anything that is not a number is ignored).
+    EXPECT_TRUE(ParseCommandLine({"--fast", "a.mid", "b.wav", "50%"}).error.empty());
+
+    const std::pair<Args, std::string> refused[] = {
+        {{"--volume", "101", "a.mid", "b.wav"}, "option --volume needs a number from 0 to 100, not \"101\""},
+        {{"--volume=x", "a.mid", "b.wav"}, "option --volume needs a number from 0 to 100, not \"x\""},
+        {{"--volume", "40", "a.mid", "b.wav", "50"}, "the volume is given twice"},
+        {{"--fast", "a.mid"}, "--fast needs SONG.mid and SONG.wav"},
+        {{"--overwrite", "a.mid", "b.wav"}, "--overwrite works with --to only"},
+        {{"--to", "out"}, "--to needs the MIDI files to convert"},
+        {{"--to="}, "option --to needs a folder"},
+        {{"--fast", "--", "a.mid"}, "--fast needs SONG.mid and SONG.wav"},
+    };
+    for (const auto& [args, error] : refused) EXPECT_EQ(ParseCommandLine(args).error, error);
+    // Many files need no window.
+    EXPECT_FALSE(AnswerWithoutRunning(ParseCommandLine({"--to", "o", "a.mid"}), false));
+}
+
 TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
     std::istringstream text(app::UsageText());
     std::vector<std::string> lines;
@@ -145,7 +173,10 @@ TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
         EXPECT_LE(l.size(), 100u) << l;
     }
     EXPECT_EQ(forms, (Args{"tonvera", "tonvera SONG.mid", "tonvera SONG.mid SONG.wav [VOLUME]",
-                           "tonvera --help", "tonvera --version", "tonvera -- FILE..."}));
+                           "tonvera --help", "tonvera --version",
+                           "tonvera --fast SONG.mid SONG.wav [VOLUME]",
+                           "tonvera [--fast] --to FOLDER A.mid...", "tonvera --volume N ...",
+                           "tonvera --overwrite --to ...", "tonvera -- FILE..."}));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // script would run it.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
@@ -12,37 +10,17 @@
 #include <fstream>
 
 #include "support/pcm.h"
+#include "support/program_run.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
 #include "support/tmpfs.h"
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QString stdErr;
-};
-
-QProcessEnvironment NoDisplay() {
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-    return env;
-}
-
-void Start(QProcess& p, const QStringList& args) {
-    p.setProcessEnvironment(NoDisplay());
-    p.start(QStringLiteral(TONVERA_BINARY_DIR "/tonvera"), args);
-    ASSERT_TRUE(p.waitForStarted(10000));
-}
+using Outcome = testsupport::ProgramOutcome;
 
 Outcome Tonvera(const QStringList& args) {
-    QProcess p;
-    Start(p, args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardError())};
+    return testsupport::RunProgram(args);
 }
 
 class ConvertTest : public ::testing::Test {
@@ -119,15 +97,14 @@ TEST_F(ConvertTest, ASignalStopsTheConversionAndKeepsWhatWasCaptured) {
     for (size_t i = 0; i < keys.size(); ++i) keys[i] = uint8_t(60 + i % 12);
     WriteMidi(testsupport::MelodySmf(keys, 0.5));  // 10 s of music
 
-    QProcess p;
-    Start(p, {QString::fromStdString(midi_), QString::fromStdString(wav_)});
+    testsupport::Program p({QString::fromStdString(midi_), QString::fromStdString(wav_)});
+    ASSERT_TRUE(p.started());
     QThread::msleep(1500);
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    p.Signal(SIGINT);
+    const Outcome run = p.Wait(30000);
     // 128 + SIGINT, as a shell tells a run that was stopped from one that finished.
-    EXPECT_EQ(p.exitCode(), 130);
-    const QString said = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(run.exitCode, 130);
+    const QString said = run.stdErr;
     EXPECT_TRUE(said.contains("Stopped by SIGINT at 0:0")) << said.toStdString();
     EXPECT_FALSE(std::filesystem::exists(wav_ + ".part"));
 

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
@@ -15,6 +12,7 @@
 #include <random>
 
 #include "support/pcm.h"
+#include "support/program_run.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
 #include "support/tmpfs.h"
@@ -23,38 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode = -1;
-    QString stdErr;
-    qint64 ms = 0;
-};
-
-class Program {
-  public:
-    explicit Program(const QStringList& args) {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        p_.setProcessEnvironment(env);
-        clock_.start();
-        p_.start(QStringLiteral(TONVERA_BINARY_DIR "/tonvera"), args);
-        EXPECT_TRUE(p_.waitForStarted(10000));
-    }
-    void Signal(int signal) { ::kill(pid_t(p_.processId()), signal); }
-    Outcome Wait() {
-        EXPECT_TRUE(p_.waitForFinished(120000));
-        return {p_.exitStatus() == QProcess::NormalExit ? p_.exitCode() : -1,
-                QString::fromLocal8Bit(p_.readAllStandardError()), clock_.elapsed()};
-    }
-
-  private:
-    QProcess p_;
-    QElapsedTimer clock_;
-};
+using Outcome = testsupport::ProgramOutcome;
+using testsupport::Program;
 
 Outcome Tonvera(const QStringList& args) {
-    return Program(args).Wait();
+    return testsupport::RunProgram(args);
 }
 
 QString Q(const std::string& s) {

@@ -4,8 +4,7 @@
 
 #include <QDir>
 
-#include <QProcess>
-#include <QProcessEnvironment>
+#include "support/program_run.h"
 
 namespace {
 
@@ -15,18 +14,8 @@ struct Outcome {
 };
 
 Outcome Tonvera(const QStringList& args) {
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-    env.insert("PULSE_SERVER", "unix:/nonexistent/tonvera-test-socket");  // no server answers
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TONVERA_BINARY_DIR "/tonvera"), args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
+    const auto run = testsupport::RunProgram(args, {{}, true});
+    return {run.exitCode, run.stdOut, run.stdErr};
 }
 
 TEST(Program, HelpAndVersionWithoutDisplayOrServer) {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "bench/render_compare.h"
+#include "support/pcm.h"
 #include "support/program_run.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
@@ -127,10 +127,8 @@ TEST_F(SoundPath, TwoConversionsAtOnceEachHoldOnlyTheirOwnMusic) {
     REQUIRE_SOUND_SERVER();
     const std::string low = Midi("low.mid", Ensemble(4, 48)),
                       high = Midi("high.mid", Ensemble(4, 72));
-    QProcess a, b;
-    ASSERT_TRUE(testsupport::StartProgram(a, Args(low, Path("low.wav"), 30)));
-    ASSERT_TRUE(testsupport::StartProgram(b, Args(high, Path("high.wav"), 60)));
-    const auto ra = testsupport::FinishProgram(a), rb = testsupport::FinishProgram(b);
+    testsupport::Program a(Args(low, Path("low.wav"), 30)), b(Args(high, Path("high.wav"), 60));
+    const auto ra = a.Wait(), rb = b.Wait();
     EXPECT_EQ(ra.exitCode, 0) << ra.stdErr.toStdString();
     EXPECT_EQ(rb.exitCode, 0) << rb.stdErr.toStdString();
     ExpectTheRender(low, Path("low.wav"), 30);
@@ -142,15 +140,15 @@ TEST_F(SoundPath, ANewDefaultSinkMidRunChangesNothingInTheFile) {
     ASSERT_TRUE(server.ok());
     const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
     const std::string wav = Path("moved.wav");
-    QProcess p;
-    ASSERT_TRUE(testsupport::StartProgram(p, Args(midi, wav, 30)));
+    testsupport::Program p(Args(midi, wav, 30));
+    ASSERT_TRUE(p.started());
     QThread::msleep(2500);
     // WirePlumber may answer "Not supported" for a moment after a sink appears.
     for (int i = 0; i < 50 && Pactl("set-default-sink headphones").find("Failure") !=
                                   std::string::npos;
          ++i)
         QThread::msleep(100);
-    const auto run = testsupport::FinishProgram(p);
+    const auto run = p.Wait();
     EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     ExpectTheRender(midi, wav, 30);
 }
@@ -185,15 +183,38 @@ TEST_F(SoundPath, AKilledConversionLeavesNoStreamBehind) {
     REQUIRE_SOUND_SERVER();
     const std::string clients = testsupport::ClientsLeft();
     const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
-    QProcess p;
-    ASSERT_TRUE(testsupport::StartProgram(p, Args(midi, Path("killed.wav"), 30)));
+    testsupport::Program p(Args(midi, Path("killed.wav"), 30));
+    ASSERT_TRUE(p.started());
     QThread::msleep(2000);
-    ::kill(pid_t(p.processId()), SIGKILL);
-    p.waitForFinished(10000);
+    p.Signal(SIGKILL);
+    p.Wait(10000);
     std::string after;
     for (int i = 0; i < 50 && (after = testsupport::ClientsLeft()) != clients; ++i)
         QThread::msleep(100);
     EXPECT_EQ(after, clients);
+}
+
+TEST_F(SoundPath, TheFastFileIsTheRecordedOneSampleForSample) {
+    REQUIRE_SOUND_SERVER();
+    const std::string midi = Midi("ensemble.mid", Ensemble(4, 55));
+    const auto recorded = testsupport::RunProgram(Args(midi, Path("recorded.wav"), 40));
+    EXPECT_EQ(recorded.exitCode, 0) << recorded.stdErr.toStdString();
+    const auto fast =
+        testsupport::RunProgram({"--fast", "--volume", "40", QString::fromStdString(midi),
+                                 QString::fromStdString(Path("fast.wav"))});
+    EXPECT_EQ(fast.exitCode, 0) << fast.stdErr.toStdString();
+    const auto a = testsupport::ReadWav(Path("recorded.wav")), b = testsupport::ReadWav(Path("fast.wav"));
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->data.size(), b->data.size());
+    int largest = 0;
+    for (size_t i = 0; i + 1 < a->data.size(); i += 2) {
+        const int x = int16_t(a->data[i] | a->data[i + 1] << 8);
+        const int y = int16_t(b->data[i] | b->data[i + 1] << 8);
+        largest = std::max(largest, std::abs(x - y));
+    }
+    std::printf("[ measure ] --fast against the recording: max |difference| %d LSB over %zu frames\n",
+                largest, a->data.size() / 4);
+    EXPECT_LE(largest, 1);
 }
 
 TEST_F(SoundPath, AServerThatStallsLeavesAHoleThatIsReported) {
@@ -201,14 +222,14 @@ TEST_F(SoundPath, AServerThatStallsLeavesAHoleThatIsReported) {
     ASSERT_TRUE(server.ok());
     const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
     const std::string wav = Path("stalled.wav");
-    QProcess p;
-    ASSERT_TRUE(testsupport::StartProgram(p, Args(midi, wav, 30)));
+    testsupport::Program p(Args(midi, wav, 30));
+    ASSERT_TRUE(p.started());
     QThread::msleep(2500);
     // The whole server stops for a second, as under a scheduling stall.
     ::kill(server.graphPid(), SIGSTOP);
     QThread::msleep(1000);
     ::kill(server.graphPid(), SIGCONT);
-    const auto run = testsupport::FinishProgram(p);
+    const auto run = p.Wait();
     EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
     EXPECT_TRUE(run.stdErr.contains("ms missing")) << run.stdErr.toStdString();
 }

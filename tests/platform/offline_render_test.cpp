@@ -39,7 +39,10 @@ TEST_F(OfflineRender, TheSamplesAreTheSequencersAtTheRecordingsGains) {
     platform::OfflineSong song, announced;
     std::string error;
     ASSERT_TRUE(platform::RenderMidiOffline(
-        path_.string(), levels, [&](const platform::OfflineSong& s) { announced = s; },
+        path_.string(), levels, [&](const platform::OfflineSong& s) {
+            announced = s;
+            return true;
+        },
         [&](const int16_t* f, size_t n) {
             got.insert(got.end(), f, f + 2 * n);
             return true;

@@ -1,31 +1,42 @@
 #include "support/program_run.h"
 
+#include <signal.h>
+
 #include <QProcessEnvironment>
 
 namespace testsupport {
 
-bool StartProgram(QProcess& process, const QStringList& arguments) {
+Program::Program(const QStringList& arguments, const ProgramSetting& setting) {
     auto env = QProcessEnvironment::systemEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TONVERA_BINARY_DIR "/tonvera"), arguments);
-    return process.waitForStarted(10000);
+    if (setting.noServer) env.insert("PULSE_SERVER", "unix:/nonexistent/tonvera-test-socket");
+    process_.setProcessEnvironment(env);
+    if (!setting.workingDirectory.isEmpty()) process_.setWorkingDirectory(setting.workingDirectory);
+    clock_.start();
+    process_.start(QStringLiteral(TONVERA_BINARY_DIR "/tonvera"), arguments);
+    started_ = process_.waitForStarted(10000);
 }
 
-ProgramOutcome FinishProgram(QProcess& process, int timeoutMs) {
-    process.waitForFinished(timeoutMs);
-    return {process.exitStatus() == QProcess::NormalExit && process.state() == QProcess::NotRunning
-                ? process.exitCode()
-                : -1,
-            QString::fromLocal8Bit(process.readAllStandardError())};
+void Program::Signal(int signal) {
+    if (started_) ::kill(pid_t(process_.processId()), signal);
 }
 
-ProgramOutcome RunProgram(const QStringList& arguments, int timeoutMs) {
-    QProcess process;
-    if (!StartProgram(process, arguments)) return {};
-    return FinishProgram(process, timeoutMs);
+ProgramOutcome Program::Wait(int timeoutMs) {
+    ProgramOutcome o;
+    if (!started_) return o;
+    process_.waitForFinished(timeoutMs);
+    o.ms = clock_.elapsed();
+    if (process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit)
+        o.exitCode = process_.exitCode();
+    o.stdOut = QString::fromLocal8Bit(process_.readAllStandardOutput());
+    o.stdErr = QString::fromLocal8Bit(process_.readAllStandardError());
+    return o;
+}
+
+ProgramOutcome RunProgram(const QStringList& arguments, const ProgramSetting& setting) {
+    return Program(arguments, setting).Wait();
 }
 
 }  // namespace testsupport

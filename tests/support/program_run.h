@@ -1,5 +1,6 @@
 #pragma once
 // The program itself, run as a script would run it: the real binary, without a display.
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -8,14 +9,30 @@ namespace testsupport {
 
 struct ProgramOutcome {
     int exitCode = -1;  // -1 when it did not end normally
-    QString stdErr;
+    QString stdOut, stdErr;
+    qint64 ms = 0;  // from the start to the end
 };
 
-// Starts build/tonvera without a display; false when it did not start.
-bool StartProgram(QProcess& process, const QStringList& arguments);
-// Runs it to its end (at most timeoutMs).
-ProgramOutcome RunProgram(const QStringList& arguments, int timeoutMs = 120000);
-// Waits for a started one.
-ProgramOutcome FinishProgram(QProcess& process, int timeoutMs = 120000);
+struct ProgramSetting {
+    QString workingDirectory;  // empty: the test's own
+    bool noServer = false;     // PULSE_SERVER names a socket nobody answers
+};
+
+class Program {
+  public:
+    explicit Program(const QStringList& arguments, const ProgramSetting& setting = {});
+    bool started() const { return started_; }
+    qint64 pid() const { return process_.processId(); }
+    void Signal(int signal);
+    ProgramOutcome Wait(int timeoutMs = 120000);
+
+  private:
+    QProcess process_;
+    QElapsedTimer clock_;
+    bool started_ = false;
+};
+
+// Runs it to its end.
+ProgramOutcome RunProgram(const QStringList& arguments, const ProgramSetting& setting = {});
 
 }  // namespace testsupport

@@ -1,0 +1,48 @@
+#include "app/batch_run.h"
+
+#include <chrono>
+
+#include "app/clock_text.h"
+#include "app/local_names.h"
+#include "app/messages.h"
+
+namespace app {
+
+int RunRecordedBatch(const std::vector<TBatchJob>& plan,
+                     const std::function<TRunOutcome(const TBatchJob&)>& convert) {
+    const auto start = std::chrono::steady_clock::now();
+    TBatchTally tally;
+    int signal = 0;
+    for (const TBatchJob& job : plan) {
+        if (job.kind != TBatchJob::Kind::kConvert) {
+            const bool skip = job.kind == TBatchJob::Kind::kSkip;
+            (skip ? tally.skipped : tally.failed)++;
+            ShowMessage({(skip ? QStringLiteral("Skipped %1: %2") : QStringLiteral("%1: %2"))
+                             .arg(FromLocal(job.midi), FromLocal(job.why))});
+            continue;
+        }
+        if (signal) {
+            ++tally.failed;
+            ShowMessage({QStringLiteral("%1: not converted: the run was stopped.")
+                             .arg(FromLocal(job.midi))});
+            continue;
+        }
+        const TRunOutcome outcome = convert(job);
+        signal = outcome.signal;
+        if (outcome.whole) {
+            ++tally.converted;
+            tally.musicMs += uint64_t(std::max(outcome.lengthMs, 0));
+            ShowMessage({QStringLiteral("%1: converted from %2 (%3).")
+                             .arg(FromLocal(job.wav), FromLocal(job.midi),
+                                  QString::fromStdString(FormatClock(outcome.lengthMs)))});
+        } else {
+            ++tally.failed;
+        }
+    }
+    tally.wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ShowMessage({QString::fromStdString(tally.Text())});
+    return tally.ExitCode(signal);
+}
+
+}  // namespace app

@@ -1,0 +1,228 @@
+#include "app/fast_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "app/batch_plan.h"
+#include "app/clock_text.h"
+#include "app/console_line.h"
+#include "app/local_names.h"
+#include "app/messages.h"
+#include "app/output_checks.h"
+#include "app/signal_flag.h"
+#include "engine/fast_conversion.h"
+#include "platform/mci.h"
+
+namespace app {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One file's conversion; its progress is read by the thread that draws the progress line.
+struct TFastJob {
+    std::string midi, wav;
+    std::atomic<uint32_t> doneMs{0}, lengthMs{0};
+    TRunReport report;  // written by the worker, read once it is done
+};
+
+uint64_t ReadInPart(platform::midi::SmfCut cut) {
+    switch (cut) {
+        case platform::midi::SmfCut::kTrackCutOff:
+            return MCI_READ_TRACK_CUT_OFF;
+        case platform::midi::SmfCut::kTracksMissing:
+            return MCI_READ_TRACKS_MISSING;
+        default:
+            return MCI_READ_WHOLE;
+    }
+}
+
+// The checks, the render and its ending told as a recorded conversion's is.
+void Convert(TFastJob& job, int volume, const std::atomic<int>& stop,
+             const engine::FastProgress& onProgress = {}) {
+    const std::string refused = OutputRefusal(job.midi, job.wav);
+    if (!refused.empty()) {
+        job.report.Add(FromLocal(refused));
+        return;
+    }
+    const engine::FastConversion fc = engine::ConvertFast(
+        job.midi, job.wav, volume,
+        [&job](uint32_t lengthMs) { return SpaceRefusal(job.wav, lengthMs); },
+        [&](uint32_t doneMs, uint32_t lengthMs) {
+            job.lengthMs.store(lengthMs);
+            job.doneMs.store(doneMs);
+            if (onProgress) onProgress(doneMs, lengthMs);
+        },
+        &stop);
+    job.lengthMs.store(fc.lengthMs);
+    const std::string failure = !fc.refused.empty() ? fc.refused : fc.renderError;
+    if (!failure.empty()) {
+        job.report.Add(FromLocal(failure));
+        return;
+    }
+    TRunEnding ending;
+    ending.target = job.wav;
+    ending.signal = fc.stopped ? stop.load() : 0;
+    ending.lastPositionMs = int32_t(std::min<uint64_t>(fc.file.bytesCaptured / 4 * 1000 / 44100,
+                                                       INT32_MAX));
+    ending.readInPart = ReadInPart(fc.cut);
+    job.report = ReportConversion(fc.file, ending);
+}
+
+int RunOne(const TCommandLine& line, int volume) {
+    TSignalFlag stop;
+    TConsoleLine console;
+    TFastJob job;
+    job.midi = line.files[0];
+    job.wav = line.files[1];
+    auto last = Clock::now() - std::chrono::seconds(1);
+    Convert(job, volume, stop.Flag(), [&](uint32_t doneMs, uint32_t lengthMs) {
+        if (doneMs == 0)
+            ConsoleNote(QStringLiteral("%1 plays for %2; rendering it into %3.")
+                            .arg(FromLocal(job.midi),
+                                 QString::fromStdString(FormatClock(int32_t(lengthMs))),
+                                 FromLocal(job.wav)));
+        if (Clock::now() - last < std::chrono::milliseconds(100)) return;
+        last = Clock::now();
+        console.Draw(FormatClock(int32_t(doneMs)) + TotalTimeText(int32_t(lengthMs)));
+    });
+    console.End();
+    if (!job.report.Empty()) ShowMessage({job.report.Text(), TMsgIcon::miWarning});
+    if (const int signal = stop.Flag().load()) return 128 + signal;
+    return job.report.Whole() ? 0 : 1;
+}
+
+}  // namespace
+
+int ConversionVolume(const TCommandLine& line) {
+    if (line.volume) return *line.volume;
+    if (line.files.size() >= 3)
+        if (const auto v = ParseInteger(line.files[2])) return std::clamp<int32_t>(*v, 0, 100);
+    return 30;
+}
+
+namespace {
+
+// Many files: the workers take them in order; this thread tells each ending as it comes and
+// draws the progress line between.
+class TFastBatch {
+  public:
+    TFastBatch(const TCommandLine& line, int volume) : line_(line), volume_(volume) {}
+    int Run();
+
+  private:
+    void Work();
+    void Tell(const TFastJob& job);
+    void DrawProgress(TConsoleLine& console, size_t done, size_t total);
+
+    const TCommandLine& line_;
+    const int volume_;
+    TSignalFlag stop_;
+    std::vector<std::unique_ptr<TFastJob>> jobs_;
+    std::atomic<size_t> next_{0};
+    std::mutex mutex_;  // guards finished_
+    std::condition_variable changed_;
+    std::deque<size_t> finished_;
+    TBatchTally tally_;
+};
+
+int TFastBatch::Run() {
+    const auto start = Clock::now();
+    if (const std::string refused = BatchFolderRefusal(*line_.to); !refused.empty()) {
+        ShowMessage({FromLocal(refused), TMsgIcon::miStop});
+        return 1;
+    }
+    for (const TBatchJob& planned : PlanBatch(line_.files, *line_.to, line_.overwrite)) {
+        if (planned.kind == TBatchJob::Kind::kConvert) {
+            jobs_.push_back(std::make_unique<TFastJob>());
+            jobs_.back()->midi = planned.midi;
+            jobs_.back()->wav = planned.wav;
+            continue;
+        }
+        const bool skip = planned.kind == TBatchJob::Kind::kSkip;
+        (skip ? tally_.skipped : tally_.failed)++;
+        ShowMessage({(skip ? QStringLiteral("Skipped %1: %2") : QStringLiteral("%1: %2"))
+                         .arg(FromLocal(planned.midi), FromLocal(planned.why))});
+    }
+    const size_t workers =
+        std::min<size_t>(jobs_.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < workers; ++i) threads.emplace_back([this] { Work(); });
+    TConsoleLine console;
+    for (size_t done = 0; done < jobs_.size();) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::milliseconds(200), [this] { return !finished_.empty(); });
+        std::deque<size_t> now;
+        now.swap(finished_);
+        lock.unlock();
+        if (!now.empty()) console.End();
+        for (size_t i : now) Tell(*jobs_[i]);
+        done += now.size();
+        // After a signal the workers hand back the jobs still waiting at once, untouched.
+        if (done < jobs_.size()) DrawProgress(console, done, jobs_.size());
+    }
+    for (auto& t : threads) t.join();
+    console.End();
+    tally_.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    ShowMessage({QString::fromStdString(tally_.Text())});
+    return tally_.ExitCode(stop_.Flag().load());
+}
+
+void TFastBatch::Work() {
+    for (;;) {
+        const size_t i = next_.fetch_add(1);
+        if (i >= jobs_.size()) return;
+        if (!stop_.Flag().load()) Convert(*jobs_[i], volume_, stop_.Flag());
+        else jobs_[i]->report.Add(QStringLiteral("Not converted: the run was stopped."));
+        {
+            std::lock_guard lock(mutex_);
+            finished_.push_back(i);
+        }
+        changed_.notify_one();
+    }
+}
+
+void TFastBatch::Tell(const TFastJob& job) {
+    if (job.report.Whole()) {
+        ++tally_.converted;
+        tally_.musicMs += job.lengthMs.load();
+        ShowMessage({QStringLiteral("%1: converted from %2 (%3).")
+                         .arg(FromLocal(job.wav), FromLocal(job.midi),
+                              QString::fromStdString(FormatClock(int32_t(job.lengthMs.load()))))});
+    } else {
+        ++tally_.failed;
+    }
+    // Warnings of a whole file, and why the others failed, each under the file's name.
+    for (const TFinding& f : job.report.Findings())
+        ShowMessage({QStringLiteral("%1: %2").arg(FromLocal(job.midi), f.text), TMsgIcon::miWarning});
+}
+
+void TFastBatch::DrawProgress(TConsoleLine& console, size_t done, size_t total) {
+    std::string text = "[" + std::to_string(done) + "/" + std::to_string(total) + " done]";
+    const size_t started = std::min(next_.load(), jobs_.size());
+    for (size_t i = 0; i < started; ++i) {
+        const TFastJob& job = *jobs_[i];
+        const uint32_t length = job.lengthMs.load(), at = job.doneMs.load();
+        if (length == 0 || at >= length) continue;
+        text += " " + job.midi.substr(job.midi.find_last_of('/') + 1) + " " +
+                std::to_string(uint64_t(at) * 100 / length) + "%";
+    }
+    console.Draw(text);
+}
+
+}  // namespace
+
+int RunFastConversions(const TCommandLine& line) {
+    SetHeadless(true);  // nobody confirms a box while files are rendered
+    const int volume = ConversionVolume(line);
+    if (!line.to) return RunOne(line, volume);
+    return TFastBatch(line, volume).Run();
+}
+
+}  // namespace app

@@ -1,0 +1,61 @@
+#include "engine/recording_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/output_place.h"
+
+namespace engine {
+
+std::unique_ptr<TWaveStream> CreatePartFile(const std::string& target, std::string* partPath,
+                                            std::string* notCreated) {
+    std::unique_ptr<TWaveStream> file;
+    int error = ENOENT;
+    bool shortName = false;
+    for (int attempt = 0; !target.empty() && attempt < 100 && !file; ++attempt) {
+        *partPath = platform::PartName(target, attempt, shortName);
+        file = TWaveStream::Create(*partPath, true, true, 44100, &error);
+        if (file) break;
+        if (error == ENAMETOOLONG && !shortName) {
+            shortName = true;
+            --attempt;
+        } else if (error != EEXIST) {
+            break;
+        }
+    }
+    if (file) return file;
+    *notCreated = "no file for the recording can be made in " + platform::FolderOf(target) +
+                  " (" + std::strerror(error) + ")";
+    partPath->clear();
+    return nullptr;
+}
+
+void PlaceRecording(std::unique_ptr<TWaveStream> file, const std::string& partPath,
+                    const std::string& path, CaptureResult& result) {
+    if (!file) return;
+    if (file->Length() == 0) {
+        // Nothing recorded: no file at all, and an existing one untouched.
+        file.reset();
+        platform::RemoveFile(partPath);
+        return;
+    }
+    result.keptAt = partPath;
+    if (!file->Finish()) {
+        if (result.writeError.empty()) result.writeError = std::strerror(file->Error());
+        return;
+    }
+    if (!result.writeError.empty()) return;
+    result.path = path;
+    if (result.path.empty()) {
+        result.notPlaced = "no WAV file to put it at";
+        return;
+    }
+    const std::string target = platform::ResolveTarget(result.path);
+    result.notPlaced = platform::CheckOutputPlace(target);
+    if (result.notPlaced.empty()) result.notPlaced = platform::MoveIntoPlace(partPath, target);
+    if (!result.notPlaced.empty()) return;
+    result.keptAt.clear();
+    result.fileWritten = true;
+}
+
+}  // namespace engine

@@ -1,0 +1,119 @@
+// The offline conversions end to end: the real binary with no sound server at all, one file or
+// many, as a script runs them.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QTemporaryDir>
+#include <QThread>
+#include <filesystem>
+#include <fstream>
+
+#include "bench/bench_song.h"
+#include "bench/render_compare.h"
+#include "support/pcm.h"
+#include "support/program_run.h"
+#include "support/smf_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ProgramOutcome;
+
+class FastProgram : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+    std::string Path(const std::string& name) const {
+        return dir_.path().toStdString() + "/" + name;
+    }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::ofstream(Path(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return Path(name);
+    }
+    static ProgramOutcome Run(const QStringList& args, const QString& folder = {}) {
+        return testsupport::RunProgram(args, {folder, true});
+    }
+    QTemporaryDir dir_;
+};
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+TEST_F(FastProgram, OneFileIsTheRecordingsSamplesWithoutAServer) {
+    const std::string midi = Write("song.mid", bench::BenchSong(4));
+    const std::string wav = Path("song.wav");
+    const ProgramOutcome run = Run({"--fast", Q(midi), Q(wav), "40"});
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("plays for 0:04")) << run.stdErr.toStdString();
+    EXPECT_FALSE(run.stdErr.contains('\r')) << "a pipe gets no progress line";
+    const bench::Residual r = bench::CompareWithRender(midi, wav, bench::ConversionGains(40));
+    ASSERT_TRUE(r.error.empty()) << r.error;
+    EXPECT_EQ(r.offsetFrames, 0);
+    EXPECT_EQ(r.maxDifference, 0);
+    EXPECT_EQ(r.wavFrames, r.renderFrames);
+    EXPECT_FALSE(fs::exists(wav + ".part"));
+    // --volume is the same volume.
+    const ProgramOutcome again = Run({"--fast", "--volume=40", Q(midi), Q(Path("again.wav"))});
+    EXPECT_EQ(again.exitCode, 0) << again.stdErr.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(Path("again.wav")), testsupport::ReadAll(wav));
+}
+
+TEST_F(FastProgram, AFailingFileAmongGoodOnesIsToldAndTheOthersAreWritten) {
+    fs::create_directory(Path("out"));
+    const std::string a = Write("a.mid", bench::BenchSong(2)),
+                      b = Write("b.mid", testsupport::MelodySmf({60, 64}, 0.3)),
+                      bad = Write("bad.mid", {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    const std::vector<uint8_t> old{'m', 'i', 'n', 'e'};
+    Write("out/b.wav", old);
+    ProgramOutcome run = Run({"--fast", "--to", Q(Path("out")), Q(a), Q(bad), Q(b)});
+    EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
+    EXPECT_TRUE(testsupport::ReadWav(Path("out/a.wav")).has_value());
+    EXPECT_EQ(testsupport::ReadAll(Path("out/b.wav")), old) << "skipped, not replaced";
+    EXPECT_FALSE(fs::exists(Path("out/bad.wav")));
+    EXPECT_TRUE(run.stdErr.contains("Skipped " + Q(b))) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains(Q(bad) + ": ")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("1 converted, 1 skipped, 1 failed; 0:02 of music in"))
+        << run.stdErr.toStdString();
+
+    // Replaced when asked; and with only good files the run is a success.
+    run = Run({"--fast", "--overwrite", "--to", Q(Path("out")), Q(a), Q(b)});
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_TRUE(testsupport::ReadWav(Path("out/b.wav")).has_value());
+    EXPECT_TRUE(run.stdErr.contains("2 converted, 0 skipped, 0 failed")) << run.stdErr.toStdString();
+    // A folder that is not there stops the run before anything.
+    run = Run({"--fast", "--to", Q(Path("missing")), Q(a)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.stdErr.contains(Q(Path("missing")))) << run.stdErr.toStdString();
+}
+
+TEST_F(FastProgram, OptionsAreRefusedOrTakenAsFilesByTheRules) {
+    ProgramOutcome run = Run({"--fats", "a.mid", "b.wav"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.stdErr.contains("unknown option --fats"));
+    run = Run({"--fast", "--volume", "500", "a.mid", "b.wav"});
+    EXPECT_EQ(run.exitCode, 2);
+    // A MIDI file literally named --fast, after "--".
+    Write("--fast", testsupport::MelodySmf({67}, 0.3));
+    run = Run({"--fast", "--", "--fast", "out.wav"}, dir_.path());
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_TRUE(testsupport::ReadWav(Path("out.wav")).has_value());
+}
+
+TEST_F(FastProgram, ASignalStopsTheRenderAndTheFileHoldsWhatWasRendered) {
+    const std::string midi = Write("long.mid", bench::BenchSong(600));
+    const std::string wav = Path("long.wav");
+    testsupport::Program p({"--fast", Q(midi), Q(wav)}, {{}, true});
+    ASSERT_TRUE(p.started());
+    QThread::msleep(1000);
+    p.Signal(SIGINT);
+    const ProgramOutcome run = p.Wait();
+    EXPECT_EQ(run.exitCode, 130) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("Stopped by SIGINT at ")) << run.stdErr.toStdString();
+    const auto file = testsupport::ReadWav(wav);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_GT(file->seconds(), 1.0);
+    EXPECT_LT(file->seconds(), 590.0);
+}
+
+}  // namespace
