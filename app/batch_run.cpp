@@ -1,5 +1,6 @@
 #include "app/batch_run.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/clock_text.h"
@@ -8,11 +9,16 @@
 
 namespace app {
 
-int RunRecordedBatch(const std::vector<TBatchJob>& plan,
-                     const std::function<TRunOutcome(const TBatchJob&)>& convert) {
+int RunRecordedBatch(
+    const std::vector<TBatchJob>& plan,
+    const std::function<TRunOutcome(const TBatchJob&, const std::string& place)>& convert) {
     const auto start = std::chrono::steady_clock::now();
     TBatchTally tally;
     int signal = 0;
+    const auto total = std::count_if(plan.begin(), plan.end(), [](const TBatchJob& j) {
+        return j.kind == TBatchJob::Kind::kConvert;
+    });
+    int number = 0;
     for (const TBatchJob& job : plan) {
         if (job.kind != TBatchJob::Kind::kConvert) {
             const bool skip = job.kind == TBatchJob::Kind::kSkip;
@@ -27,7 +33,9 @@ int RunRecordedBatch(const std::vector<TBatchJob>& plan,
                              .arg(FromLocal(job.midi))});
             continue;
         }
-        const TRunOutcome outcome = convert(job);
+        const std::string place =
+            "[" + std::to_string(++number) + "/" + std::to_string(total) + "] ";
+        const TRunOutcome outcome = convert(job, place);
         signal = outcome.signal;
         if (outcome.whole) {
             ++tally.converted;

@@ -10,9 +10,11 @@
 
 namespace app {
 
-// convert runs one conversion (the form's fields already set) and says how it ended; a
-// conversion that raised an error comes back as not whole. Returns the exit code.
-int RunRecordedBatch(const std::vector<TBatchJob>& plan,
-                     const std::function<TRunOutcome(const TBatchJob&)>& convert);
+// convert runs one conversion and says how it ended (a conversion that raised an error comes
+// back as not whole); `place` is its "[2/5] " among the files to convert. Returns the exit
+// code.
+int RunRecordedBatch(
+    const std::vector<TBatchJob>& plan,
+    const std::function<TRunOutcome(const TBatchJob&, const std::string& place)>& convert);
 
 }  // namespace app

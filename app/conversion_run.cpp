@@ -100,7 +100,8 @@ void TConversionRun::StartAndPoll(TRunEnding& ending) {
         f_.StopPlayBtn->setEnabled(true);
         if (f_.stopRequested_) f_.StopPlayBtnClick();
         bool stopAsked = false;
-        TRunPoll poll(f_.MediaPlayer1, f_.ProgressBar1, f_.Label4, f_.commandLineRun_);
+        TRunPoll poll(f_.MediaPlayer1, f_.ProgressBar1, f_.Label4, f_.commandLineRun_,
+                      f_.consolePrefix_);
         ending.lastPositionMs = poll.Run(TotalTimeText(f_.MediaPlayer1.Length()), [&] {
             // Stopped as Cancel would: the file stays valid with what it holds.
             if (stopAsked || !engine::CaptureEnded()) return;

@@ -244,7 +244,11 @@ void TMainForm::RunBatch() {
     } else {
         const int volume = volumeOption_.value_or(TrackBar1->value());
         code = RunRecordedBatch(PlanBatch(arguments_, *batchFolder_, overwrite_),
-                                [this, volume](const TBatchJob& job) { return ConvertJob(job, volume); });
+                                [this, volume](const TBatchJob& job, const std::string& place) {
+                                    consolePrefix_ = place;
+                                    return ConvertJob(job, volume);
+                                });
+        consolePrefix_.clear();
     }
     commandLineRun_ = false;
     quitRequest_(code);

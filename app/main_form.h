@@ -114,6 +114,7 @@ class TMainForm : public QWidget {
     std::optional<std::string> batchFolder_;
     bool overwrite_ = false;
     TRunOutcome lastRun_;
+    std::string consolePrefix_;  // before the progress line of a many-files run's conversion
 };
 
 }  // namespace app

@@ -17,8 +17,13 @@ int Percent(int32_t position, int32_t length) {
     return int(std::clamp<int64_t>(percent, 0, 100));
 }
 
-TRunPoll::TRunPoll(TMediaPlayer& player, QProgressBar* progress, QLabel* clock, bool console)
-    : player_(player), progress_(progress), clock_(clock), console_(console) {}
+TRunPoll::TRunPoll(TMediaPlayer& player, QProgressBar* progress, QLabel* clock, bool console,
+                   std::string prefix)
+    : player_(player),
+      progress_(progress),
+      clock_(clock),
+      console_(console),
+      prefix_(std::move(prefix)) {}
 
 TRunPoll::~TRunPoll() = default;
 
@@ -32,7 +37,7 @@ int32_t TRunPoll::Run(const std::string& totalTime, const std::function<void()>&
         last = player_.Position();
         const std::string clock = FormatClock(last) + totalTime;
         clock_->setText(QString::fromStdString(clock));
-        if (console_) line_.Draw(clock + "  " + std::to_string(percent) + "%");
+        if (console_) line_.Draw(prefix_ + clock + "  " + std::to_string(percent) + "%");
         // Waits at most until the next tick of the timer when no event is pending.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (eachPass) eachPass();

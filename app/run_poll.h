@@ -16,7 +16,9 @@ namespace app {
 
 class TRunPoll {
   public:
-    TRunPoll(TMediaPlayer& player, QProgressBar* progress, QLabel* clock, bool console);
+    // prefix: put before the progress line's clock (a many-files run's "[2/5] ").
+    TRunPoll(TMediaPlayer& player, QProgressBar* progress, QLabel* clock, bool console,
+             std::string prefix = {});
     ~TRunPoll();  // ends the progress line
     TRunPoll(const TRunPoll&) = delete;
     TRunPoll& operator=(const TRunPoll&) = delete;
@@ -30,6 +32,7 @@ class TRunPoll {
     QProgressBar* progress_;
     QLabel* clock_;
     bool console_;
+    std::string prefix_;
     TConsoleLine line_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 #include <QThread>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -215,6 +216,22 @@ TEST_F(SoundPath, TheFastFileIsTheRecordedOneSampleForSample) {
     std::printf("[ measure ] --fast against the recording: max |difference| %d LSB over %zu frames\n",
                 largest, a->data.size() / 4);
     EXPECT_LE(largest, 1);
+}
+
+TEST_F(SoundPath, ManyFilesAreRecordedOneAfterAnotherAndAFailingOneDoesNotStopThem) {
+    REQUIRE_SOUND_SERVER();
+    const std::string out = Path("out");
+    std::filesystem::create_directory(out);
+    const std::string a = Midi("a.mid", Ensemble(1, 60)), b = Midi("b.mid", Ensemble(1, 67)),
+                      bad = Midi("bad.mid", {'b', 'a', 'd'});
+    const auto run = testsupport::RunProgram({"--volume", "40", "--to", QString::fromStdString(out),
+                                              QString::fromStdString(a), QString::fromStdString(bad),
+                                              QString::fromStdString(b)});
+    EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("2 converted, 0 skipped, 1 failed")) << run.stdErr.toStdString();
+    ExpectTheRender(a, out + "/a.wav", 40);
+    ExpectTheRender(b, out + "/b.wav", 40);
+    EXPECT_FALSE(std::filesystem::exists(out + "/bad.wav"));
 }
 
 TEST_F(SoundPath, AServerThatStallsLeavesAHoleThatIsReported) {
