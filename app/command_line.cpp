@@ -13,13 +13,13 @@ constexpr TOption kOptions[] = {
     {"version", nullptr, "--version", "prints the program's version and exits",
      [](TCommandLine& line, const std::string&) { line.version = true; }},
     {"fast", nullptr, "--fast SONG.mid SONG.wav [VOLUME]",
-     "renders without the sound server, far faster",
+     "renders it offline: the same samples, far faster",
      [](TCommandLine& line, const std::string&) { line.fast = true; }},
-    {"to", "FOLDER", "[--fast] --to FOLDER A.mid...", "converts each to FOLDER/<name>.wav",
+    {"to", "FOLDER", "--to FOLDER A.mid...", "converts each to FOLDER/<name>.wav",
      [](TCommandLine& line, const std::string& value) { line.to = value; }},
-    {"volume", "N", "--volume N ...", "volume 0-100 (default 30) of --fast, --to",
+    {"volume", "N", nullptr, "the volume, 0-100 (default 30)",
      [](TCommandLine& line, const std::string& value) { line.volumeText = value; }},
-    {"overwrite", nullptr, "--overwrite --to ...", "--to replaces WAV files (else skips them)",
+    {"overwrite", nullptr, nullptr, "--to replaces WAV files that are there (else skips them)",
      [](TCommandLine& line, const std::string&) { line.overwrite = true; }},
 };
 
@@ -155,7 +155,12 @@ std::string UsageText() {
         {"SONG.mid", "opens the window with SONG.mid as the MIDI file"},
         {"SONG.mid SONG.wav [VOLUME]", "converts once and exits; VOLUME 0-100, default 30"},
     };
-    for (const TOption& option : ProgramOptions()) forms.push_back({option.form, option.help});
+    std::vector<Form> options;
+    for (const TOption& option : ProgramOptions()) {
+        if (option.form) forms.push_back({option.form, option.help});
+        const std::string value = option.valueName ? std::string(" ") + option.valueName : "";
+        options.push_back({std::string("--") + option.name + value, option.help});
+    }
     forms.push_back({"-- FILE...", "ends the options: a FILE may look like one"});
 
     size_t width = 0;
@@ -165,6 +170,12 @@ std::string UsageText() {
         std::string form = "tonvera" + (f.form.empty() ? "" : " " + f.form);
         form.resize(width + 10, ' ');
         text += "  " + form + f.help + "\n";
+    }
+    text += "Options (before the files; --fast, --volume and --overwrite also with --to):\n";
+    for (const Form& o : options) {
+        std::string name = o.form;
+        name.resize(width + 10, ' ');
+        text += "  " + name + o.help + "\n";
     }
     text +=
         "Exit status: 0 when the WAV file was written whole (with --to: every file converted or\n"

@@ -34,7 +34,7 @@ struct TCommandLine {
 struct TOption {
     const char* name;       // after the "--"
     const char* valueName;  // nullptr for an option without a value
-    const char* form;       // the command line it makes, after "tonvera ", for --help
+    const char* form;       // the command line it makes, after "tonvera ", for --help (or null)
     const char* help;
     void (*apply)(TCommandLine& line, const std::string& value);
 };

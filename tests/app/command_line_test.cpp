@@ -175,8 +175,10 @@ TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
     EXPECT_EQ(forms, (Args{"tonvera", "tonvera SONG.mid", "tonvera SONG.mid SONG.wav [VOLUME]",
                            "tonvera --help", "tonvera --version",
                            "tonvera --fast SONG.mid SONG.wav [VOLUME]",
-                           "tonvera [--fast] --to FOLDER A.mid...", "tonvera --volume N ...",
-                           "tonvera --overwrite --to ...", "tonvera -- FILE..."}));
+                           "tonvera --to FOLDER A.mid...", "tonvera -- FILE..."}));
+    // And every option, with its value's name.
+    for (const char* option : {"--fast ", "--to FOLDER ", "--volume N ", "--overwrite ", "--help "})
+        EXPECT_NE(app::UsageText().find("\n  " + std::string(option)), std::string::npos) << option;
 }
 
 }  // namespace
