@@ -99,15 +99,7 @@ class SoundPath : public ::testing::Test {
 TEST_F(SoundPath, AnotherProgramsSoundStaysOutAndTheDevicesStayAsTheUserHadThem) {
     testsupport::PrivateServer server({"speakers", "other"});
     ASSERT_TRUE(server.ok());
-    // A microphone the user muted at 40 % and chose as the default source.
-    Pactl("load-module module-remap-source master=other.monitor source_name=mic "
-          "source_properties=device.form_factor=microphone");
-    for (int i = 0; i < 50 && Pactl("set-default-source mic").find("Failure") != std::string::npos;
-         ++i)
-        QThread::msleep(100);
-    Pactl("set-source-volume mic 40%");
-    Pactl("set-source-mute mic 1");
-    Pactl("set-sink-volume speakers 70%");
+    testsupport::SetUpUsersDevices();
     const std::string midi = Midi("ensemble.mid", Ensemble(4, 60));
     const std::string wav = Path("ensemble.wav");
     const std::string clients = testsupport::ClientsLeft();
@@ -144,11 +136,7 @@ TEST_F(SoundPath, ANewDefaultSinkMidRunChangesNothingInTheFile) {
     testsupport::Program p(Args(midi, wav, 30));
     ASSERT_TRUE(p.started());
     QThread::msleep(2500);
-    // WirePlumber may answer "Not supported" for a moment after a sink appears.
-    for (int i = 0; i < 50 && Pactl("set-default-sink headphones").find("Failure") !=
-                                  std::string::npos;
-         ++i)
-        QThread::msleep(100);
+    EXPECT_TRUE(testsupport::PactlRetried("set-default-sink headphones"));
     const auto run = p.Wait();
     EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     ExpectTheRender(midi, wav, 30);

@@ -26,23 +26,12 @@ class MixerRoutingOnServer : public ::testing::Test {
     }
 };
 
-// A microphone the user muted at 40 % and chose as the default source; speakers at 70 %.
-void UserSetUp() {
-    Pactl("load-module module-remap-source master=other.monitor source_name=mic "
-          "source_properties=device.form_factor=microphone");
-    for (int i = 0; i < 50 && Pactl("set-default-source mic").find("Failure") != std::string::npos;
-         ++i)
-        testsupport::RunCommand("sleep 0.1");
-    Pactl("set-source-volume mic 40%");
-    Pactl("set-source-mute mic 1");
-    Pactl("set-sink-volume speakers 70%");
-    Pactl("set-sink-mute other 1");
-}
 
 TEST_F(MixerRoutingOnServer, TheRoutingSelectsTheSynthesizerAndLeavesTheUsersDevicesAsTheyWere) {
     testsupport::PrivateServer server({"speakers", "other"});
     ASSERT_TRUE(server.ok());
-    UserSetUp();
+    testsupport::SetUpUsersDevices();
+    Pactl("set-sink-mute other 1");
     const std::string before = testsupport::DeviceState();
     ASSERT_NE(before.find("Name: mic"), std::string::npos) << before;
 

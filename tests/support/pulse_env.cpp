@@ -64,6 +64,23 @@ std::string DeviceState() {
     return state;
 }
 
+bool PactlRetried(const std::string& args) {
+    for (int i = 0; i < 50; ++i) {
+        if (Pactl(args).find("Failure") == std::string::npos) return true;
+        RunCommand("sleep 0.1");
+    }
+    return false;
+}
+
+void SetUpUsersDevices() {
+    Pactl("load-module module-remap-source master=other.monitor source_name=mic "
+          "source_properties=device.form_factor=microphone");
+    PactlRetried("set-default-source mic");
+    Pactl("set-source-volume mic 40%");
+    Pactl("set-source-mute mic 1");
+    Pactl("set-sink-volume speakers 70%");
+}
+
 std::string ClientsLeft() {
     return Pactl("list short sink-inputs") + Pactl("list short source-outputs") +
            Pactl("list short modules");

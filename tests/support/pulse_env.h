@@ -62,6 +62,13 @@ private:
     int pid_ = -1;
 };
 
+// pactl again and again (for 5 s at most) while the server answers "Failure" (WirePlumber
+// does for a moment after a device appears); true once it was accepted.
+bool PactlRetried(const std::string& args);
+// A desktop as a user left it, on a server with the sinks "speakers" and "other": a
+// microphone "mic" muted at 40 % and chosen as the default source, the speakers at 70 %.
+void SetUpUsersDevices();
+
 // Runs a shell command; returns its standard output, status through *status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 // pactl against the current PULSE_SERVER.
