@@ -10,11 +10,11 @@
 #include "app/messages.h"
 #include "app/preview_box.h"
 #include "app/run_poll.h"
+#include "base/exception.h"
 #include "controls/buttons_xp.h"
 #include "controls/tool_edit.h"
 #include "engine/capture.h"
 #include "engine/capture_limit.h"
-#include "platform/exception.h"
 #include "platform/mci.h"
 #include "platform/output_place.h"
 
