@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +22,7 @@
 #include "platform/fake/fake_wavein.h"
 #include "platform/services.h"
 #include "support/pcm.h"
+#include "support/temp_folder.h"
 #include "support/tmpfs.h"
 
 namespace {
@@ -40,7 +40,7 @@ std::vector<uint8_t> Tone(double seconds) {
     return tone;
 }
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunTest : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
         media::InstallQtNoticePoster();
@@ -52,9 +52,8 @@ class ConversionRunTest : public ::testing::Test {
         platform::InstallWaveIn(std::move(wavein));
         platform::InstallMixer(std::make_unique<platform::fake::FakeMixer>());
         previous_ = app::SetMessageSink([this](const app::TMessage& m) { messages_.push_back(m); });
-        ASSERT_TRUE(dir_.isValid());
-        midi_ = dir_.path().toStdString() + "/song.mid";
-        wav_ = dir_.path().toStdString() + "/song.wav";
+        midi_ = Path("song.mid");
+        wav_ = Path("song.wav");
         std::ofstream(midi_) << "MThd";
     }
     void TearDown() override {
@@ -103,12 +102,11 @@ class ConversionRunTest : public ::testing::Test {
     std::vector<app::TMessage> messages_;
     std::vector<int> quitCodes_;
     app::MessageSink previous_;
-    QTemporaryDir dir_;
     std::string midi_, wav_;
 };
 
 TEST_F(ConversionRunTest, ABadOutputIsRefusedBeforeTheMidiFileIsEvenOpened) {
-    const std::string base = dir_.path().toStdString();
+    const std::string base = dir_.path();
     ASSERT_EQ(::mkfifo((base + "/pipe.wav").c_str(), 0644), 0);
     fs::create_directory(base + "/folder.wav");
     const std::pair<std::string, std::string> cases[] = {

@@ -10,7 +10,6 @@
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -28,6 +27,7 @@
 #include "platform/services.h"
 #include "support/pcm.h"
 #include "support/scoped_env.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ std::vector<uint8_t> Sound(size_t frames) {  // never all zero, which would fail
     return testsupport::StereoTone(440, double(frames) / 44100, 0.25);
 }
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
         media::InstallQtNoticePoster();
@@ -52,8 +52,7 @@ class MainFormTest : public ::testing::Test {
         platform::InstallMixer(std::make_unique<platform::fake::FakeMixer>());
         previousSink_ =
             app::SetMessageSink([this](const app::TMessage& m) { messages_.push_back(m); });
-        ASSERT_TRUE(dir_.isValid());
-        folder_ = dir_.path() + "/with blank";
+        folder_ = dir_.QPath("with blank");
         QDir().mkpath(folder_);
         midi_ = folder_ + "/song.mid";
         wav_ = folder_ + "/song out.wav";
@@ -110,7 +109,6 @@ class MainFormTest : public ::testing::Test {
     std::vector<app::TMessage> messages_;
     std::vector<int> quitCodes_;
     app::MessageSink previousSink_;
-    QTemporaryDir dir_;
     QString folder_, midi_, wav_;
     bool duringRan_ = false;
 };
@@ -313,7 +311,7 @@ TEST_F(MainFormTest, ARefusedMidiFileEndsTheRunBeforeAnythingChanged) {
 TEST_F(MainFormTest, TheWavPathNamingTheMidiFileIsRefusedBeforeAnythingPlays) {
     auto& f = Form();
     const std::string original = testsupport::ReadAll(midi_.toStdString()).size() ? "MThd" : "";
-    const QString link = dir_.path() + "/link.wav";
+    const QString link = dir_.QPath("link.wav");
     std::filesystem::create_symlink(midi_.toStdString(), link.toStdString());
     const QString relative = QDir::current().relativeFilePath(midi_);
     for (const QString& wav : {midi_, link, relative, folder_ + "/../with blank/song.mid"}) {

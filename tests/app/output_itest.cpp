@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include "support/pcm.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 #include "support/tmpfs.h"
 
 namespace {
@@ -89,14 +89,12 @@ bool Holds(const std::string& path, double seconds, int timeoutMs = 20000) {
     return false;
 }
 
-class OutputTest : public ::testing::Test {
+class OutputTest : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        base_ = dir_.path().toStdString();
+        base_ = dir_.path();
         midi_ = base_ + "/melody.mid";
     }
-    QTemporaryDir dir_;
     std::string base_, midi_;
 };
 

@@ -5,7 +5,6 @@
 #include <signal.h>
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <fstream>
 #include <string>
@@ -15,6 +14,7 @@
 #include "support/program_run.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -60,12 +60,8 @@ std::vector<uint8_t> LoudChords() {
     return b.Bytes();
 }
 
-class SoundPath : public ::testing::Test {
+class SoundPath : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-    std::string Path(const std::string& name) const {
-        return dir_.path().toStdString() + "/" + name;
-    }
     std::string Midi(const std::string& name, const std::vector<uint8_t>& bytes) const {
         const std::string path = Path(name);
         std::ofstream(path, std::ios::binary)
@@ -92,7 +88,6 @@ class SoundPath : public ::testing::Test {
         EXPECT_EQ(r.clipped, 0u);
         EXPECT_EQ(r.wavFrames, r.renderFrames) << "the file does not end where the music does";
     }
-    QTemporaryDir dir_;
 };
 
 TEST_F(SoundPath, AnotherProgramsSoundStaysOutAndTheDevicesStayAsTheUserHadThem) {
@@ -112,7 +107,7 @@ TEST_F(SoundPath, AnotherProgramsSoundStaysOutAndTheDevicesStayAsTheUserHadThem)
     const std::string clients = testsupport::ClientsLeft();
     std::string devices;
     {
-        testsupport::TonePlayer other(dir_.path().toStdString(), 3000, 8, 0.5);
+        testsupport::TonePlayer other(dir_.path(), 3000, 8, 0.5);
         ASSERT_TRUE(other.ok());
         devices = testsupport::DeviceState();
         const auto run = testsupport::RunProgram(Args(midi, wav, 30));

@@ -8,35 +8,33 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "controls/edit_button.h"
 #include "controls/fedit_glyph.h"
+#include "support/temp_folder.h"
 
 namespace {
 
-class TempFiles : public ::testing::Test {
+class TempFiles : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
 
     QString Touch(const QString& relative) {
-        const QString path = dir_.filePath(relative);
+        const QString path = dir_.QPath(relative);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         return path;
     }
     QString Folder(const QString& relative) {
-        const QString path = dir_.filePath(relative);
+        const QString path = dir_.QPath(relative);
         QDir().mkpath(path);
         return path;
     }
-    QString Path(const QString& relative) const { return dir_.filePath(relative); }
+    QString Path(const QString& relative) const { return dir_.QPath(relative); }
 
-    QTemporaryDir dir_;
 };
 
 using FileTokenTest = TempFiles;

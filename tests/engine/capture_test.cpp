@@ -12,6 +12,7 @@
 #include "engine/capture_limit.h"
 #include "platform/fake/fake_wavein.h"
 #include "support/pcm.h"
+#include "support/temp_folder.h"
 #include "support/tmpfs.h"
 
 namespace {
@@ -28,13 +29,9 @@ std::vector<uint8_t> Counting(size_t bytes, uint32_t firstFrame = 0) {
     return v;
 }
 
-class CaptureOnFake : public ::testing::Test {
+class CaptureOnFake : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tonvera-capture-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
         auto fake = std::make_unique<FakeWaveIn>();
         fake_ = fake.get();
         platform::InstallWaveIn(std::move(fake));
@@ -42,10 +39,8 @@ class CaptureOnFake : public ::testing::Test {
     void TearDown() override {
         platform::InstallWaveIn(nullptr);
         engine::SetCaptureLimitForTesting(0);
-        fs::remove_all(dir_);
     }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     engine::OutputPathReader Fixed(const std::string& path) {
         return [path] { return path; };
     }
@@ -63,7 +58,6 @@ class CaptureOnFake : public ::testing::Test {
         return wav ? wav->data : std::vector<uint8_t>{};
     }
 
-    fs::path dir_;
     FakeWaveIn* fake_ = nullptr;
     std::mutex previewMutex_;
     std::vector<uint8_t> preview_;

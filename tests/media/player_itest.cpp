@@ -23,6 +23,7 @@
 #include "support/pcm.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -103,22 +104,17 @@ void WriteWav(const std::string& path, const std::vector<uint8_t>& pcm, uint32_t
     WriteBytes(path, f);
 }
 
-class PlayerOnServer : public ::testing::Test {
+class PlayerOnServer : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
         REQUIRE_SOUND_SERVER();
         platform::InstallMci(platform::pulse::MakeMci());
         media::InstallQtNoticePoster();
-        dir_ = fs::temp_directory_path() / ("tonvera-player-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
     }
     void TearDown() override {
         platform::InstallMci(nullptr);
         platform::SetMciNoticePoster(nullptr);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     struct Run {
         std::vector<int32_t> positions;
@@ -148,8 +144,6 @@ class PlayerOnServer : public ::testing::Test {
         if (onset == SIZE_MAX) return {};
         return std::vector<int16_t>(recorded.begin() + long(onset), recorded.end());
     }
-
-    fs::path dir_;
 };
 
 void ExpectRisesToLength(const std::vector<int32_t>& positions, int32_t length) {

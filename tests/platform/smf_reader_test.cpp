@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <array>
 #include <fstream>
 
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 using platform::midi::MidiEvent;
 using platform::midi::ReadSmf;
@@ -299,8 +299,8 @@ TEST(SmfMalformed, AFileCutInsideATrackSaysSoAndStrayBytesDoNot) {
 }
 
 TEST(SmfFile, UnreadableFilesAreRefusedByName) {
-    QTemporaryDir dir;
-    const std::string base = dir.path().toStdString();
+    const testsupport::TempFolder dir;
+    const std::string base = dir.path();
     std::string error;
     EXPECT_FALSE(ReadSmfFile(base + "/missing.mid", &error));
     EXPECT_NE(error.find("missing.mid"), std::string::npos) << error;
