@@ -35,7 +35,7 @@ struct FakeMedium {
     DWORD_PTR readInPart = MCI_READ_WHOLE;
     // Set at the open: the device a real service gives the file (the type named, else as the
     // file chooses); none when it would take none. The file need not exist.
-    std::optional<MciDevice> device;
+    std::optional<MciDevice> device = std::nullopt;
 };
 
 class FakeMci : public MciService {
