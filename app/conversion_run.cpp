@@ -96,7 +96,7 @@ TRunOutcome TConversionRun::Execute() {
 }
 
 void TConversionRun::StartAndPoll(TRunEnding& ending) {
-    f_.KonvertBtn->setEnabled(false);
+    f_.SetRunButtonsEnabled(false);
     f_.convertingMidi_ = midi_;
     bool captureRunning = false;
     try {
@@ -131,7 +131,7 @@ void TConversionRun::AbortRun(bool captureRunning) {
     f_.StopPlayBtn->setEnabled(false);
     if (captureRunning) f_.StopBtnClick();
     f_.MediaPlayer1.Close();
-    f_.KonvertBtn->setEnabled(true);
+    f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();
     f_.convertingMidi_.clear();
 }
@@ -145,7 +145,7 @@ TRunReport TConversionRun::Finish(TRunEnding& ending) {
     ending.readInPart = DeviceStatus(f_.MediaPlayer1, MCI_STATUS_READ_IN_PART);
     ending.signal = f_.stopSignal_;
     f_.MediaPlayer1.Close();
-    f_.KonvertBtn->setEnabled(true);
+    f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();
     f_.convertingMidi_.clear();
     return ReportConversion(result, ending);

@@ -82,11 +82,22 @@ class TMainForm : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // During a run the window stays: it closes once the run is over.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     friend class TConversionRun;
 
     void BuildControls();
+    void BuildRunButtons();
+    void BuildFileFields();
+    void BuildVolumeAndPreview();
+    void BuildPlayAndAbout();
+    void ConnectButtons();
+    // The click of a run's button: a close asked for while it runs comes after it.
+    void RunHandler(const std::function<void()>& handler);
+    // Both runs share the one player: while either runs, neither may start.
+    void SetRunButtonsEnabled(bool enabled);
     void OnStopSignal(int signal);
     // The command line's exit code after its conversion: 0 only for the whole piece, 128 + n
     // after signal n.
@@ -101,6 +112,8 @@ class TMainForm : public QWidget {
     bool stopRequested_ = false;
     int stopSignal_ = 0;  // the first signal of the running command-line conversion
     bool shown_ = false;
+    bool running_ = false;
+    bool closeAfterRun_ = false;
 };
 
 }  // namespace app

@@ -81,7 +81,8 @@ TEST_F(MainFormTest, ConvertingStateCaptureBeforePlayPreviewAndTheWrittenFile) {
     Steps({[&] {
                EXPECT_FALSE(f.KonvertBtn->isEnabled());
                EXPECT_TRUE(f.StopPlayBtn->isEnabled());
-               EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
+               // A playback would take the shared player over and end the music mid-recording.
+               EXPECT_FALSE(f.PlayWAVBtn->isEnabled());
                // The capture is running.
                EXPECT_TRUE(wavein_->WaitStarted(std::chrono::seconds(0)));
                Medium()->position = 7000;
@@ -104,6 +105,7 @@ TEST_F(MainFormTest, ConvertingStateCaptureBeforePlayPreviewAndTheWrittenFile) {
 
     // Idle again, the preview empty, the player closed.
     EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
     EXPECT_FALSE(f.StopPlayBtn->isEnabled());
     EXPECT_TRUE(f.Label4->text().isEmpty());
     EXPECT_EQ(f.ProgressBar1->value(), 0);
@@ -180,6 +182,7 @@ TEST_F(MainFormTest, ARunThatWritesNothingOrGapsSaysSo) {
     EXPECT_TRUE(messages_[0].text.startsWith("The MIDI file could not be played"))
         << messages_[0].text.toStdString();
     EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
     EXPECT_FALSE(f.StopPlayBtn->isEnabled());
 }
 
@@ -223,7 +226,8 @@ TEST_F(MainFormTest, PlayingStateAndStop) {
     Steps({[&] {
                EXPECT_FALSE(f.PlayWAVBtn->isEnabled());
                EXPECT_TRUE(f.StopPlayBtn->isEnabled());
-               EXPECT_TRUE(f.KonvertBtn->isEnabled());
+               // A conversion would record the playback and then overwrite the file playing.
+               EXPECT_FALSE(f.KonvertBtn->isEnabled());
            },
            [&] {
                // A length of 0 shows progress 0 rather than dividing by it.
@@ -235,11 +239,64 @@ TEST_F(MainFormTest, PlayingStateAndStop) {
     ASSERT_TRUE(duringRan_);
     EXPECT_TRUE(messages_.empty());
     EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
     EXPECT_FALSE(f.StopPlayBtn->isEnabled());
     EXPECT_FALSE(f.MediaPlayer1.IsOpen());
     EXPECT_EQ(wavein_->CallCount("waveInOpen"), 0u);
     ASSERT_FALSE(mci_->Log().empty());
     EXPECT_EQ(mci_->Log().front().elementName, wav_.toStdString());
+}
+
+TEST_F(MainFormTest, ClosingDuringAConversionWaitsForTheWrittenFileThenCloses) {
+    auto& f = Form();
+    f.show();
+    SetPaths(f);
+    const auto sound = Sound(20000);
+    bool stayedAndPlayed = false;
+    During([&] {
+        wavein_->Feed(sound);
+        f.close();  // the close box
+        QCoreApplication::processEvents();
+        stayedAndPlayed = f.isVisible() && Medium()->mode == MCI_MODE_PLAY;
+    });
+    f.KonvertBtn->click();
+    ASSERT_TRUE(duringRan_);
+    EXPECT_TRUE(stayedAndPlayed);
+    EXPECT_EQ(Count(MCI_STOP), 0u);  // not cut short
+    EXPECT_TRUE(f.LastConversionWhole());
+    EXPECT_EQ(std::filesystem::file_size(wav_.toStdString()), 44u + sound.size());
+    // Once the run is over the window goes, and with the last window the program.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
+
+    // Outside a run a close is at once.
+    f.show();
+    f.close();
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(MainFormTest, ClosingDuringAPlaybackWaitsForItsEndThenCloses) {
+    auto& f = Form();
+    f.show();
+    SetPaths(f);
+    mci_->ScriptMedium(wav_.toStdString(), FakeMedium{.length = 3000});
+    bool stayed = false;
+    During([&] {
+        f.close();
+        QCoreApplication::processEvents();
+        stayed = f.isVisible() && Medium()->mode == MCI_MODE_PLAY;
+    });
+    f.PlayWAVBtn->click();
+    ASSERT_TRUE(duringRan_);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(Count(MCI_STOP), 0u);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.isVisible());
+    // The next start is an ordinary one: its close is not held back.
+    f.show();
+    f.close();
+    EXPECT_FALSE(f.isVisible());
 }
 
 }  // namespace
