@@ -125,25 +125,15 @@ MCIERROR FakeMci::Status(const FakeMedium& d, DWORD_PTR flags, DWORD_PTR param) 
     if (!param) return MCIERR_NULL_PARAMETER_BLOCK;
     if (!(flags & MCI_STATUS_ITEM)) return MCIERR_MISSING_PARAMETER;
     auto* p = reinterpret_cast<MCI_STATUS_PARMS*>(param);
-    switch (p->dwItem) {
-        case MCI_STATUS_LENGTH:
-            p->dwReturn = d.length;
-            return 0;
-        case MCI_STATUS_POSITION:
-            p->dwReturn = d.position;
-            return 0;
-        case MCI_STATUS_MODE:
-            p->dwReturn = d.mode;
-            return 0;
-        case MCI_STATUS_UNDERFLOWS:
-            p->dwReturn = d.underflows;
-            return 0;
-        case MCI_STATUS_READ_IN_PART:
-            p->dwReturn = d.readInPart;
-            return 0;
-        default:
-            return MCIERR_UNSUPPORTED_FUNCTION;
-    }
+    const std::map<DWORD, DWORD_PTR> items = {{MCI_STATUS_LENGTH, d.length},
+                                              {MCI_STATUS_POSITION, d.position},
+                                              {MCI_STATUS_MODE, d.mode},
+                                              {MCI_STATUS_UNDERFLOWS, d.underflows},
+                                              {MCI_STATUS_READ_IN_PART, d.readInPart}};
+    const auto it = items.find(p->dwItem);
+    if (it == items.end()) return MCIERR_UNSUPPORTED_FUNCTION;
+    p->dwReturn = it->second;
+    return 0;
 }
 
 void FakeMci::Notify(DWORD_PTR flags, DWORD_PTR callback, MCIDEVICEID id, WPARAM outcome) {

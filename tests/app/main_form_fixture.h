@@ -30,7 +30,8 @@ inline std::vector<uint8_t> Sound(size_t frames) {  // never all zero, which wou
     return testsupport::StereoTone(440, double(frames) / 44100, 0.25);
 }
 
-class MainFormTest : public testsupport::TempFolderTest {
+// The main window over in-memory MCI, wave-input and mixer services, its messages collected.
+class WindowOnFakes : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
         media::InstallQtNoticePoster();
@@ -43,11 +44,6 @@ class MainFormTest : public testsupport::TempFolderTest {
         platform::InstallMixer(std::make_unique<platform::fake::FakeMixer>());
         previousSink_ =
             app::SetMessageSink([this](const app::TMessage& m) { messages_.push_back(m); });
-        folder_ = dir_.QPath("with blank");
-        QDir().mkpath(folder_);
-        midi_ = folder_ + "/song.mid";
-        wav_ = folder_ + "/song out.wav";
-        std::ofstream(midi_.toStdString()) << "MThd";
     }
     void TearDown() override {
         app::SetMessageSink(previousSink_);
@@ -62,6 +58,32 @@ class MainFormTest : public testsupport::TempFolderTest {
         form_ = std::make_unique<app::TMainForm>(std::move(args));
         form_->SetQuitRequest([this](int code) { quitCodes_.push_back(code); });
         return *form_;
+    }
+    FakeMedium* Medium() { return mci_->Device(form_->MediaPlayer1.DeviceId()); }
+    size_t Count(UINT msg) const {
+        size_t n = 0;
+        for (const auto& c : mci_->Log()) n += c.msg == msg;
+        return n;
+    }
+
+    FakeMci* mci_ = nullptr;
+    FakeWaveIn* wavein_ = nullptr;
+    std::unique_ptr<app::TMainForm> form_;
+    std::vector<app::TMessage> messages_;
+    std::vector<int> quitCodes_;
+    app::MessageSink previousSink_;
+};
+
+// Files in a folder whose name holds a blank, runs ended from timers.
+class MainFormTest : public WindowOnFakes {
+  protected:
+    void SetUp() override {
+        WindowOnFakes::SetUp();
+        folder_ = dir_.QPath("with blank");
+        QDir().mkpath(folder_);
+        midi_ = folder_ + "/song.mid";
+        wav_ = folder_ + "/song out.wav";
+        std::ofstream(midi_.toStdString()) << "MThd";
     }
     void SetPaths(app::TMainForm& f) {
         f.FilenameEdit1->SetFileName(midi_);
@@ -87,19 +109,7 @@ class MainFormTest : public testsupport::TempFolderTest {
                 mci_->PlayToEnd(form_->MediaPlayer1.DeviceId());
         });
     }
-    FakeMedium* Medium() { return mci_->Device(form_->MediaPlayer1.DeviceId()); }
-    size_t Count(UINT msg) const {
-        size_t n = 0;
-        for (const auto& c : mci_->Log()) n += c.msg == msg;
-        return n;
-    }
 
-    FakeMci* mci_ = nullptr;
-    FakeWaveIn* wavein_ = nullptr;
-    std::unique_ptr<app::TMainForm> form_;
-    std::vector<app::TMessage> messages_;
-    std::vector<int> quitCodes_;
-    app::MessageSink previousSink_;
     QString folder_, midi_, wav_;
     bool duringRan_ = false;
 };
