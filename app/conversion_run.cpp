@@ -10,11 +10,11 @@
 #include "app/output_checks.h"
 #include "app/preview_box.h"
 #include "app/run_poll.h"
+#include "base/exception.h"
 #include "controls/buttons_xp.h"
 #include "controls/tool_edit.h"
 #include "engine/capture.h"
 #include "engine/capture_limit.h"
-#include "platform/exception.h"
 #include "platform/mci.h"
 
 namespace app {
@@ -84,7 +84,7 @@ TRunOutcome TConversionRun::Execute() {
 }
 
 void TConversionRun::StartAndPoll(TRunEnding& ending) {
-    f_.KonvertBtn->setEnabled(false);
+    f_.SetRunButtonsEnabled(false);
     f_.convertingMidi_ = midi_;
     bool captureRunning = false;
     try {
@@ -120,7 +120,7 @@ void TConversionRun::AbortRun(bool captureRunning) {
     f_.StopPlayBtn->setEnabled(false);
     if (captureRunning) f_.StopBtnClick();
     f_.MediaPlayer1.Close();
-    f_.KonvertBtn->setEnabled(true);
+    f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();
     f_.convertingMidi_.clear();
 }
@@ -134,7 +134,7 @@ TRunReport TConversionRun::Finish(TRunEnding& ending) {
     ending.readInPart = DeviceStatus(f_.MediaPlayer1, MCI_STATUS_READ_IN_PART);
     ending.signal = f_.stopSignal_;
     f_.MediaPlayer1.Close();
-    f_.KonvertBtn->setEnabled(true);
+    f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();
     f_.convertingMidi_.clear();
     return ReportConversion(result, ending);

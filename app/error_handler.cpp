@@ -2,7 +2,7 @@
 
 #include "app/local_names.h"
 #include "app/messages.h"
-#include "platform/exception.h"
+#include "base/exception.h"
 
 namespace app {
 

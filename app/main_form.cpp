@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
@@ -72,14 +73,21 @@ void TMainForm::BuildControls() {
     f.setPixelSize(11);
     setFont(f);
 
+    // Created in the order of the window's description, which the stacking follows.
     Label1 = MakeLabel(this, QStringLiteral("MIDI file:"), 8, 32);
     Label2 = MakeLabel(this, QStringLiteral("WAV file:"), 8, 56);
-
     Bevel1 = new QFrame(this);
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(0, 371, 457, 2);
+    BuildRunButtons();
+    BuildFileFields();
+    BuildVolumeAndPreview();
+    BuildPlayAndAbout();
+    ConnectButtons();
+}
 
+void TMainForm::BuildRunButtons() {
     KonvertBtn = MakeButton(this, {92, 384, 145, 25});
     KonvertBtn->BeginLoad();
     KonvertBtn->SetCaption(QStringLiteral("Convert file"));
@@ -89,7 +97,9 @@ void TMainForm::BuildControls() {
     StopPlayBtn = MakeButton(this, {244, 384, 121, 25});
     StopPlayBtn->SetKind(bkCancel);
     StopPlayBtn->setEnabled(false);
+}
 
+void TMainForm::BuildFileFields() {
     FilenameEdit1 = new TFilenameEdit(this);
     FilenameEdit1->setGeometry(88, 32, 361, 21);
     FilenameEdit1->SetDialogKind(dkOpen);
@@ -99,7 +109,9 @@ void TMainForm::BuildControls() {
     FilenameEdit2->setGeometry(88, 56, 361, 21);
     FilenameEdit2->SetDialogKind(dkSave);
     FilenameEdit2->SetFilter(QStringLiteral("WAV-Dateien (*.wav)|*.wav"));
+}
 
+void TMainForm::BuildVolumeAndPreview() {
     TrackBar1 = new QSlider(Qt::Horizontal, this);
     TrackBar1->setGeometry(80, 88, 377, 45);
     TrackBar1->setRange(0, 100);
@@ -128,7 +140,9 @@ void TMainForm::BuildControls() {
     // Auto-sized in spirit: wide enough for any clock up to the play button.
     Label4 = new QLabel(this);
     Label4->setGeometry(8, 288, 265, 13);
+}
 
+void TMainForm::BuildPlayAndAbout() {
     PlayWAVBtn = MakeButton(this, {280, 288, 171, 25});
     PlayWAVBtn->SetCaption(QStringLiteral("Play WAV file"));
     PlayWAVBtn->SetGlyph(PlayWavGlyph());
@@ -145,7 +159,9 @@ void TMainForm::BuildControls() {
         "Vista does not allow you to record what you hear. You need to connect the speaker and "
         "the mircrophone connector of your sound card with a cable.\n"
         "Under XP you can select a sound recording device to record what you hear."));
+}
 
+void TMainForm::ConnectButtons() {
     QWidget::setTabOrder(KonvertBtn, StopPlayBtn);
     QWidget::setTabOrder(StopPlayBtn, FilenameEdit1);
     QWidget::setTabOrder(FilenameEdit1, FilenameEdit2);
@@ -154,13 +170,38 @@ void TMainForm::BuildControls() {
     QWidget::setTabOrder(PlayWAVBtn, AboutBtn);
 
     connect(KonvertBtn, &QAbstractButton::clicked, this,
-            [this] { Guarded([this] { KonvertBtnClick(); }); });
+            [this] { RunHandler([this] { KonvertBtnClick(); }); });
     connect(StopPlayBtn, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { StopPlayBtnClick(); }); });
     connect(PlayWAVBtn, &QAbstractButton::clicked, this,
-            [this] { Guarded([this] { PlayWAVBtnClick(); }); });
+            [this] { RunHandler([this] { PlayWAVBtnClick(); }); });
     connect(AboutBtn, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { AboutBtnClick(); }); });
+}
+
+void TMainForm::RunHandler(const std::function<void()>& handler) {
+    running_ = true;
+    Guarded(handler);
+    running_ = false;
+    if (!closeAfterRun_) return;
+    closeAfterRun_ = false;
+    // From the main loop, once this click is over.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!running_) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // The run is not cut short: the window stays on screen until it has written its file.
+    event->ignore();
+    closeAfterRun_ = true;
+}
+
+void TMainForm::SetRunButtonsEnabled(bool enabled) {
+    KonvertBtn->setEnabled(enabled);
+    PlayWAVBtn->setEnabled(enabled);
 }
 
 void TMainForm::FormCreate() {
@@ -309,7 +350,7 @@ void TMainForm::KonvertBtnClick() {
 void TMainForm::PlayWAVBtnClick() {
     MediaPlayer1.FileName = LocalPath(FilenameEdit2->FileName());
     MediaPlayer1.Open();
-    PlayWAVBtn->setEnabled(false);
+    SetRunButtonsEnabled(false);
     try {
         MediaPlayer1.Play();
         StopPlayBtn->setEnabled(true);
@@ -319,14 +360,14 @@ void TMainForm::PlayWAVBtnClick() {
     } catch (...) {
         StopPlayBtn->setEnabled(false);
         MediaPlayer1.Close();
-        PlayWAVBtn->setEnabled(true);
+        SetRunButtonsEnabled(true);
         throw;
     }
     Label4->clear();
     ProgressBar1->setValue(0);
     StopPlayBtn->setEnabled(false);
     MediaPlayer1.Close();
-    PlayWAVBtn->setEnabled(true);
+    SetRunButtonsEnabled(true);
 }
 
 void TMainForm::StopPlayBtnClick() {

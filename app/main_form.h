@@ -89,6 +89,8 @@ class TMainForm : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // During a run the window stays: it closes once the run is over.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     friend class TConversionRun;
@@ -96,6 +98,15 @@ class TMainForm : public QWidget {
     void BuildControls();
     void RunBatch();
     TRunOutcome ConvertJob(const TBatchJob& job, int volume);
+    void BuildRunButtons();
+    void BuildFileFields();
+    void BuildVolumeAndPreview();
+    void BuildPlayAndAbout();
+    void ConnectButtons();
+    // The click of a run's button: a close asked for while it runs comes after it.
+    void RunHandler(const std::function<void()>& handler);
+    // Both runs share the one player: while either runs, neither may start.
+    void SetRunButtonsEnabled(bool enabled);
     void OnStopSignal(int signal);
     // The command line's exit code after its conversion: 0 only for the whole piece, 128 + n
     // after signal n.
@@ -115,6 +126,8 @@ class TMainForm : public QWidget {
     bool overwrite_ = false;
     TRunOutcome lastRun_;
     std::string consolePrefix_;  // before the progress line of a many-files run's conversion
+    bool running_ = false;
+    bool closeAfterRun_ = false;
 };
 
 }  // namespace app

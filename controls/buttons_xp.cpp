@@ -146,12 +146,6 @@ void TBitBtnXP::SetSpacing(int value) {
     update();
 }
 
-void TBitBtnXP::SetStyle(TButtonStyle value) {
-    if (value == style_) return;
-    style_ = value;
-    update();
-}
-
 void TBitBtnXP::SetActive(bool active) {
     if (active == isActive_) return;
     isActive_ = active;

@@ -59,9 +59,8 @@ class TBitBtnXP : public QPushButton {
     // -1 is automatic.
     int Spacing() const { return spacing_; }
     void SetSpacing(int value);
-    // Stored only; the face does not depend on it.
+    // The face does not depend on it.
     TButtonStyle Style() const { return style_; }
-    void SetStyle(TButtonStyle value);
 
     // True while the button is shown as its window's active default button: it has the focus,
     // or the focus is on a control that is not a push button and this button is Default.

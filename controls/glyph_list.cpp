@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "platform/exception.h"
+#include "base/exception.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <optional>
 
+#include "base/exception.h"
 #include "controls/combo_edit.h"
 #include "controls/file_name_rules.h"
-#include "platform/exception.h"
 
 class EComboEditError : public Exception {
   public:

@@ -24,13 +24,15 @@ constexpr DWORD kSampleRate = 44100;
 constexpr WORD kBlockAlign = 4;
 constexpr DWORD kBufferBytes = kSampleRate * kBlockAlign;  // one second
 
-// The capture thread: its own message queue, ready before the device is opened.
+// The capture thread, created suspended: its message queue takes notices at once, so the device
+// can be opened for it, but its body starts only at Resume.
 class TMyThread {
   public:
     TMyThread() : thread_([this] { Run(); }) { threadId_ = ready_.get_future().get(); }
     ~TMyThread() {
         if (!thread_.joinable()) return;
         Terminate();
+        Resume();
         PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
         thread_.join();
     }
@@ -38,6 +40,10 @@ class TMyThread {
     TMyThread& operator=(const TMyThread&) = delete;
 
     DWORD ThreadID() const { return threadId_; }
+    // Lets the body start; what the UI thread wrote before is visible to it (the promise).
+    void Resume() {
+        if (!resumed_.exchange(true)) go_.set_value();
+    }
     void Terminate() { terminated_.store(true, std::memory_order_release); }
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
 
@@ -56,16 +62,21 @@ class TMyThread {
     void Execute();
 
     std::atomic<bool> terminated_{false};
+    std::atomic<bool> resumed_{false};
     std::promise<DWORD> ready_;
+    std::promise<void> go_;
     std::promise<void> finished_;
     std::future<void> finishedFuture_ = finished_.get_future();
     DWORD threadId_ = 0;
     std::thread thread_;  // last: starts once everything above exists
 };
 
-// Program-wide: one capture at a time. While the capture thread runs it alone touches
-// toggle, file, captureLength, reachedLimit, silent and writeError; the UI thread reads them
-// only after it has joined the thread. `ended` is the one thing both see while it runs.
+// Program-wide: one capture at a time. Everything the capture thread reads is fixed before the
+// UI thread resumes it (format, device, buffers and headers, file, limit, preview) and is not
+// changed again until the thread has been joined; from the resume on, the thread alone writes
+// toggle, captureLength, reachedLimit, silent and writeError, and the UI thread reads them only
+// after the join. The device fills the headers under its own lock; `ended` and the thread's stop
+// flag are the atomics both see while it runs.
 struct CaptureState {
     WAVEFORMATEX format{};
     HWAVEIN device = nullptr;
@@ -137,6 +148,7 @@ void TMyThread::Run() {
 void TMyThread::Execute() {
     platform::ThreadQueue queue;
     ready_.set_value(queue.threadId());
+    go_.get_future().wait();
     // The stop flag does not end the loop: the notices that the stop's reset posts carry the
     // last bytes recorded, and WM_QUIT, posted after them, ends the thread.
     MSG msg;
@@ -236,21 +248,20 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
     s.preview = std::move(preview);
 
     s.thread = std::make_unique<TMyThread>();
-
     HWAVEIN device = nullptr;
-    if (waveInOpen(&device, WAVE_MAPPER, &s.format, s.thread->ThreadID(), 0, CALLBACK_THREAD) !=
-        MMSYSERR_NOERROR)
-        return;
-    s.device = device;
-    s.deviceOpened = true;
-    CreatePartFile(s);
-
-    waveInPrepareHeader(s.device, &s.header1, sizeof(WAVEHDR));
-    waveInPrepareHeader(s.device, &s.header2, sizeof(WAVEHDR));
-    waveInAddBuffer(s.device, &s.header1, sizeof(WAVEHDR));
-    waveInAddBuffer(s.device, &s.header2, sizeof(WAVEHDR));
+    if (waveInOpen(&device, WAVE_MAPPER, &s.format, s.thread->ThreadID(), 0, CALLBACK_THREAD) ==
+        MMSYSERR_NOERROR) {
+        s.device = device;
+        s.deviceOpened = true;
+        CreatePartFile(s);
+        waveInPrepareHeader(s.device, &s.header1, sizeof(WAVEHDR));
+        waveInPrepareHeader(s.device, &s.header2, sizeof(WAVEHDR));
+        waveInAddBuffer(s.device, &s.header1, sizeof(WAVEHDR));
+        waveInAddBuffer(s.device, &s.header2, sizeof(WAVEHDR));
+    }
     s.toggle = 0;
-    waveInStart(s.device);
+    s.thread->Resume();
+    if (s.deviceOpened) waveInStart(s.device);
 }
 
 CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {

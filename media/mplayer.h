@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/exception.h"
+#include "base/exception.h"
 #include "platform/mci.h"
 
 namespace media {

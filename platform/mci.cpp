@@ -2,59 +2,37 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
+#include "platform/service_slot.h"
 #include "platform/services.h"
 
 namespace platform {
 namespace {
 
-// Installation happens once at start-up, but tests swap services and posters while device
-// threads may still be posting, so both sit behind a mutex and are used through copies.
-std::mutex& RegistryMutex() {
-    static std::mutex m;
-    return m;
-}
-std::shared_ptr<MciService>& Installed() {
-    static std::shared_ptr<MciService> service;
-    return service;
-}
-std::shared_ptr<const McinotifyPoster>& Poster() {
-    static std::shared_ptr<const McinotifyPoster> poster;
-    return poster;
-}
-
-std::shared_ptr<MciService> CurrentService() {
-    std::lock_guard lock(RegistryMutex());
-    return Installed();
-}
+// The poster is installed like a service: tests swap it while device threads may still post.
+struct NoticePoster {
+    McinotifyPoster post;
+};
 
 }  // namespace
 
 void InstallMci(std::unique_ptr<MciService> service) {
-    std::shared_ptr<MciService> old;
-    {
-        std::lock_guard lock(RegistryMutex());
-        old = std::move(Installed());
-        Installed() = std::move(service);
-    }
-    // The old service (and its devices) ends outside the lock: its threads may still post.
+    ServiceSlot<MciService>::Instance().Install(std::move(service));
 }
 
 void SetMciNoticePoster(McinotifyPoster poster) {
-    auto fresh = poster ? std::make_shared<const McinotifyPoster>(std::move(poster)) : nullptr;
-    std::lock_guard lock(RegistryMutex());
-    Poster() = std::move(fresh);
+    ServiceSlot<const NoticePoster>::Instance().Install(
+        poster ? std::make_unique<const NoticePoster>(NoticePoster{std::move(poster)}) : nullptr);
 }
 
 void PostMciNotice(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device) {
     if (callback == 0) return;
-    std::shared_ptr<const McinotifyPoster> poster;
-    {
-        std::lock_guard lock(RegistryMutex());
-        poster = Poster();
-    }
-    if (poster) (*poster)(callback, outcome, LPARAM(device));
+    if (const auto poster = ServiceSlot<const NoticePoster>::Instance().Get())
+        poster->post(callback, outcome, LPARAM(device));
+}
+
+DWORD_PTR CallbackOf(DWORD_PTR param) {
+    return param ? reinterpret_cast<const MCI_GENERIC_PARMS*>(param)->dwCallback : 0;
 }
 
 const char* StandardMciErrorText(MCIERROR error) {
@@ -114,15 +92,14 @@ const char* StandardMciErrorText(MCIERROR error) {
 }  // namespace platform
 
 MCIERROR mciSendCommandA(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR param) {
-    auto service = platform::CurrentService();
-    if (!service) return MCIERR_DEVICE_NOT_INSTALLED;
-    return service->SendCommand(device, msg, flags, param);
+    return platform::ServiceSlot<platform::MciService>::Instance().Call(
+        MCIERR_DEVICE_NOT_INSTALLED, &platform::MciService::SendCommand, device, msg, flags, param);
 }
 
 BOOL mciGetErrorStringA(MCIERROR error, LPSTR buffer, UINT length) {
     if (!buffer || length == 0) return FALSE;
     std::string text;
-    if (auto service = platform::CurrentService()) {
+    if (auto service = platform::ServiceSlot<platform::MciService>::Instance().Get()) {
         if (!service->ErrorText(error, &text)) return FALSE;
     } else if (error == MCIERR_DEVICE_NOT_INSTALLED) {
         // The one code mciSendCommandA answers by itself.

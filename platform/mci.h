@@ -163,5 +163,7 @@ using McinotifyPoster = std::function<void(DWORD_PTR callback, WPARAM outcome, L
 void SetMciNoticePoster(McinotifyPoster poster);
 // For services: posts through the installed poster; nothing when callback is 0.
 void PostMciNotice(DWORD_PTR callback, WPARAM outcome, MCIDEVICEID device);
+// The dwCallback of a command's record (every record starts with one); 0 without a record.
+DWORD_PTR CallbackOf(DWORD_PTR param);
 
 }  // namespace platform

@@ -2,8 +2,11 @@
 // Where an installed service lives: one per kind, replaced as a whole. A caller takes its own
 // reference for the length of a call, so a service replaced meanwhile goes only after the
 // calls that use it, and its destructor runs outside the lock (its threads may still call in).
+// Whatever a service keeps for its callers (the mixer's open handles) belongs in the slotted
+// object, so that a replacement drops it together with the service.
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace platform {
 
@@ -24,6 +27,12 @@ class ServiceSlot {
     std::shared_ptr<Service> Get() const {
         std::lock_guard lock(mutex_);
         return service_;
+    }
+    // The installed service's answer to `op`, or `none` when nothing is installed.
+    template <class Result, class Owner, class... Params, class... Args>
+    Result Call(Result none, Result (Owner::*op)(Params...), Args&&... args) const {
+        const std::shared_ptr<Service> service = Get();
+        return service ? ((*service).*op)(std::forward<Args>(args)...) : none;
     }
 
   private:

@@ -1,26 +1,15 @@
 #include "platform/wavein.h"
 
-#include <memory>
-#include <mutex>
+#include "platform/service_slot.h"
 
 namespace {
 
-// The capture thread re-queues buffers while the UI thread may install another service, so
-// every call takes its own reference to the service it started with.
-struct Installed {
-    std::mutex mutex;
-    std::shared_ptr<platform::WaveInService> service;
-};
-
-Installed& installed() {
-    static Installed i;
-    return i;
-}
-
-std::shared_ptr<platform::WaveInService> Service() {
-    Installed& i = installed();
-    std::lock_guard lock(i.mutex);
-    return i.service;
+// The capture thread re-queues buffers while the UI thread may install another service: every
+// call keeps the service it started with.
+template <class... Params, class... Args>
+MMRESULT Call(MMRESULT (platform::WaveInService::*op)(Params...), Args... args) {
+    return platform::ServiceSlot<platform::WaveInService>::Instance().Call(MMSYSERR_NODRIVER, op,
+                                                                           args...);
 }
 
 }  // namespace
@@ -28,58 +17,47 @@ std::shared_ptr<platform::WaveInService> Service() {
 namespace platform {
 
 void InstallWaveIn(std::unique_ptr<WaveInService> service) {
-    std::shared_ptr<WaveInService> next(std::move(service));
-    Installed& i = installed();
-    std::lock_guard lock(i.mutex);
-    i.service.swap(next);
+    ServiceSlot<WaveInService>::Instance().Install(std::move(service));
 }
 
 }  // namespace platform
 
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,
                     DWORD_PTR dwInstance, DWORD fdwOpen) {
-    auto s = Service();
-    return s ? s->Open(phwi, uDeviceID, pwfx, dwCallback, dwInstance, fdwOpen) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::Open, phwi, uDeviceID, pwfx, dwCallback, dwInstance,
+                fdwOpen);
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
-    auto s = Service();
-    return s ? s->PrepareHeader(hwi, pwh, cbwh) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::PrepareHeader, hwi, pwh, cbwh);
 }
 
 MMRESULT waveInUnprepareHeader(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
-    auto s = Service();
-    return s ? s->UnprepareHeader(hwi, pwh, cbwh) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::UnprepareHeader, hwi, pwh, cbwh);
 }
 
 MMRESULT waveInAddBuffer(HWAVEIN hwi, WAVEHDR* pwh, UINT cbwh) {
-    auto s = Service();
-    return s ? s->AddBuffer(hwi, pwh, cbwh) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::AddBuffer, hwi, pwh, cbwh);
 }
 
 MMRESULT waveInStart(HWAVEIN hwi) {
-    auto s = Service();
-    return s ? s->Start(hwi) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::Start, hwi);
 }
 
 MMRESULT waveInStop(HWAVEIN hwi) {
-    auto s = Service();
-    return s ? s->Stop(hwi) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::Stop, hwi);
 }
 
 MMRESULT waveInReset(HWAVEIN hwi) {
-    auto s = Service();
-    return s ? s->Reset(hwi) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::Reset, hwi);
 }
 
 MMRESULT waveInClose(HWAVEIN hwi) {
-    auto s = Service();
-    return s ? s->Close(hwi) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::Close, hwi);
 }
 
 MMRESULT waveInMessage(HWAVEIN hwi, UINT uMsg, DWORD_PTR dw1, DWORD_PTR dw2) {
-    auto s = Service();
-    return s ? s->Message(hwi, uMsg, dw1, dw2) : MMSYSERR_NODRIVER;
+    return Call(&platform::WaveInService::Message, hwi, uMsg, dw1, dw2);
 }
 
 namespace platform {

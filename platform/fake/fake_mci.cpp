@@ -1,5 +1,7 @@
 #include "platform/fake/fake_mci.h"
 
+#include "platform/mci_files.h"
+
 namespace platform::fake {
 namespace {
 
@@ -8,8 +10,13 @@ std::optional<std::string> Text(LPCSTR s) {
     return std::string(s);
 }
 
-DWORD_PTR CallbackOf(DWORD_PTR param) {
-    return param ? reinterpret_cast<const MCI_GENERIC_PARMS*>(param)->dwCallback : 0;
+// The device a real service would give the file, without asking for the file to exist.
+std::optional<MciDevice> DeviceFor(DWORD_PTR flags, const MCI_OPEN_PARMSA& p) {
+    if (flags & MCI_OPEN_TYPE)
+        return p.lpstrDeviceType ? MciDeviceNamed(p.lpstrDeviceType) : std::nullopt;
+    if ((flags & MCI_OPEN_ELEMENT) && p.lpstrElementName)
+        return MciDeviceOfFile(p.lpstrElementName);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -61,22 +68,7 @@ MCIERROR FakeMci::SendCommand(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWO
 }
 
 MCIERROR FakeMci::Run(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR param) {
-    if (msg == MCI_OPEN) {
-        if (!param) return MCIERR_NULL_PARAMETER_BLOCK;
-        auto* p = reinterpret_cast<MCI_OPEN_PARMSA*>(param);
-        FakeMedium medium;
-        if ((flags & MCI_OPEN_ELEMENT) && p->lpstrElementName) {
-            auto it = scripted_.find(p->lpstrElementName);
-            if (it != scripted_.end()) medium = it->second;
-        }
-        while (nextId_ == 0 || devices_.count(nextId_)) ++nextId_;
-        const MCIDEVICEID id = nextId_++;
-        devices_[id] = medium;
-        p->wDeviceID = id;
-        Notify(flags, p->dwCallback, id, MCI_NOTIFY_SUCCESSFUL);
-        return 0;
-    }
-
+    if (msg == MCI_OPEN) return Open(flags, param);
     FakeMedium* d = Device(device);
     if (!d) return MCIERR_INVALID_DEVICE_ID;
     const DWORD_PTR callback = CallbackOf(param);
@@ -105,34 +97,43 @@ MCIERROR FakeMci::Run(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR p
                 d->timeFormat = reinterpret_cast<const MCI_SET_PARMS*>(param)->dwTimeFormat;
             Notify(flags, callback, device, MCI_NOTIFY_SUCCESSFUL);
             return 0;
-        case MCI_STATUS: {
-            if (!param) return MCIERR_NULL_PARAMETER_BLOCK;
-            if (!(flags & MCI_STATUS_ITEM)) return MCIERR_MISSING_PARAMETER;
-            auto* p = reinterpret_cast<MCI_STATUS_PARMS*>(param);
-            switch (p->dwItem) {
-                case MCI_STATUS_LENGTH:
-                    p->dwReturn = d->length;
-                    break;
-                case MCI_STATUS_POSITION:
-                    p->dwReturn = d->position;
-                    break;
-                case MCI_STATUS_MODE:
-                    p->dwReturn = d->mode;
-                    break;
-                case MCI_STATUS_UNDERFLOWS:
-                    p->dwReturn = d->underflows;
-                    break;
-                case MCI_STATUS_READ_IN_PART:
-                    p->dwReturn = d->readInPart;
-                    break;
-                default:
-                    return MCIERR_UNSUPPORTED_FUNCTION;
-            }
-            return 0;
-        }
+        case MCI_STATUS:
+            return Status(*d, flags, param);
         default:
             return MCIERR_UNRECOGNIZED_COMMAND;
     }
+}
+
+MCIERROR FakeMci::Open(DWORD_PTR flags, DWORD_PTR param) {
+    if (!param) return MCIERR_NULL_PARAMETER_BLOCK;
+    auto* p = reinterpret_cast<MCI_OPEN_PARMSA*>(param);
+    FakeMedium medium;
+    if ((flags & MCI_OPEN_ELEMENT) && p->lpstrElementName) {
+        auto it = scripted_.find(p->lpstrElementName);
+        if (it != scripted_.end()) medium = it->second;
+    }
+    medium.device = DeviceFor(flags, *p);
+    while (nextId_ == 0 || devices_.count(nextId_)) ++nextId_;
+    const MCIDEVICEID id = nextId_++;
+    devices_[id] = medium;
+    p->wDeviceID = id;
+    Notify(flags, p->dwCallback, id, MCI_NOTIFY_SUCCESSFUL);
+    return 0;
+}
+
+MCIERROR FakeMci::Status(const FakeMedium& d, DWORD_PTR flags, DWORD_PTR param) {
+    if (!param) return MCIERR_NULL_PARAMETER_BLOCK;
+    if (!(flags & MCI_STATUS_ITEM)) return MCIERR_MISSING_PARAMETER;
+    auto* p = reinterpret_cast<MCI_STATUS_PARMS*>(param);
+    const std::map<DWORD, DWORD_PTR> items = {{MCI_STATUS_LENGTH, d.length},
+                                              {MCI_STATUS_POSITION, d.position},
+                                              {MCI_STATUS_MODE, d.mode},
+                                              {MCI_STATUS_UNDERFLOWS, d.underflows},
+                                              {MCI_STATUS_READ_IN_PART, d.readInPart}};
+    const auto it = items.find(p->dwItem);
+    if (it == items.end()) return MCIERR_UNSUPPORTED_FUNCTION;
+    p->dwReturn = it->second;
+    return 0;
 }
 
 void FakeMci::Notify(DWORD_PTR flags, DWORD_PTR callback, MCIDEVICEID id, WPARAM outcome) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/mci.h"
+#include "platform/mci_files.h"
 
 namespace platform::fake {
 
@@ -32,6 +33,9 @@ struct FakeMedium {
     DWORD timeFormat = MCI_FORMAT_MILLISECONDS;
     DWORD_PTR pendingPlayCallback = 0;  // a play sent with MCI_NOTIFY and not yet ended
     DWORD_PTR readInPart = MCI_READ_WHOLE;
+    // Set at the open: the device a real service gives the file (the type named, else as the
+    // file chooses); none when it would take none. The file need not exist.
+    std::optional<MciDevice> device = std::nullopt;
 };
 
 class FakeMci : public MciService {
@@ -58,6 +62,8 @@ class FakeMci : public MciService {
 
   private:
     MCIERROR Run(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR param);
+    MCIERROR Open(DWORD_PTR flags, DWORD_PTR param);
+    static MCIERROR Status(const FakeMedium& d, DWORD_PTR flags, DWORD_PTR param);
     void Notify(DWORD_PTR flags, DWORD_PTR callback, MCIDEVICEID id, WPARAM outcome);
 
     std::map<std::string, FakeMedium> scripted_;

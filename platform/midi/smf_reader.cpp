@@ -267,7 +267,9 @@ SmfSong Parse(const uint8_t* data, size_t size, size_t base) {
 }  // namespace
 
 bool LooksLikeSmf(const uint8_t* data, size_t size) {
-    return data && size >= 4 && std::memcmp(data, "MThd", 4) == 0;
+    if (!data) return false;
+    if (size >= 4 && std::memcmp(data, "MThd", 4) == 0) return true;
+    return size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "RMID", 4) == 0;
 }
 
 std::optional<SmfSong> ReadSmf(const uint8_t* data, size_t size, std::string* error) {

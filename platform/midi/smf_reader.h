@@ -66,6 +66,7 @@ struct SmfSong {
 
 constexpr uint32_t kSmfRate = 44100;
 
+// Whether bytes starting so are what ReadSmf reads as a MIDI file: "MThd", or an RMID RIFF file.
 bool LooksLikeSmf(const uint8_t* data, size_t size);
 std::optional<SmfSong> ReadSmf(const uint8_t* data, size_t size, std::string* error);
 std::optional<SmfSong> ReadSmfFile(const std::string& path, std::string* error);

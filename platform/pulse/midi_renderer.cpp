@@ -33,6 +33,14 @@ void QuietenFluidSynth() {
     });
 }
 
+// Says why no renderer could be made; null, for the caller to return.
+std::nullptr_t Refuse(std::string* error, MidiRenderer::Failure* failure, const std::string& why,
+                      MidiRenderer::Failure kind) {
+    if (error) *error = why;
+    if (failure) *failure = kind;
+    return nullptr;
+}
+
 uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
@@ -47,10 +55,10 @@ struct MidiRenderer::Synth {
         if (settings) delete_fluid_settings(settings);
     }
 
-    static std::unique_ptr<Synth> Make(const std::string& soundFont, std::string* error) {
-        auto fail = [&](const std::string& what) {
-            if (error) *error = what;
-            return nullptr;
+    static std::unique_ptr<Synth> Make(const std::string& soundFont, std::string* error,
+                                       Failure* failure) {
+        auto fail = [&](const std::string& what, Failure kind = Failure::kSynthesizer) {
+            return Refuse(error, failure, what, kind);
         };
         // FluidSynth's DLS fallback answers a non-SoundFont with glib noise; look first.
         char head[12] = {};
@@ -59,7 +67,9 @@ struct MidiRenderer::Synth {
                           std::memcmp(head, "RIFF", 4) == 0 &&
                           std::memcmp(head + 8, "sfbk", 4) == 0;
         if (f) std::fclose(f);
-        if (!riff) return fail("cannot load the SoundFont " + soundFont + ": not an SF2 file");
+        if (!riff)
+            return fail("cannot load the SoundFont " + soundFont + ": not an SF2 file",
+                        Failure::kNoSoundFont);
 
         QuietenFluidSynth();
         auto s = std::make_unique<Synth>();
@@ -77,25 +87,22 @@ struct MidiRenderer::Synth {
         s->synth = new_fluid_synth(s->settings);
         if (!s->synth) return fail("cannot create the synthesizer");
         if (fluid_synth_sfload(s->synth, soundFont.c_str(), 1) == FLUID_FAILED)
-            return fail("cannot load the SoundFont " + soundFont);
+            return fail("cannot load the SoundFont " + soundFont, Failure::kNoSoundFont);
         return s;
     }
 };
 
 std::unique_ptr<MidiRenderer> MidiRenderer::Create(
-    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error) {
-    if (!song) {
-        if (error) *error = "no MIDI song to render";
-        return nullptr;
-    }
+    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error, Failure* failure) {
+    if (!song) return Refuse(error, failure, "no MIDI song to render", Failure::kNoSong);
     std::string lookedFor;
     std::string path = FindSoundFont(&lookedFor);
-    if (path.empty()) {
-        if (error) *error = "no SoundFont found: looked for " + lookedFor;
-        return nullptr;
-    }
-    auto synth = Synth::Make(path, error);
+    if (path.empty())
+        return Refuse(error, failure, "no SoundFont found: looked for " + lookedFor,
+                      Failure::kNoSoundFont);
+    auto synth = Synth::Make(path, error, failure);
     if (!synth) return nullptr;
+    if (failure) *failure = Failure::kNone;
     return std::unique_ptr<MidiRenderer>(
         new MidiRenderer(std::move(song), std::move(path), std::move(synth)));
 }
@@ -129,7 +136,7 @@ void MidiRenderer::Rewind() {
     quietSince_ = UINT64_MAX;
     // A reset synthesizer still differs from a new one in the last bits (voice and filter state),
     // so a fresh one is made; the old one, still alive, lends it its cached samples.
-    if (auto fresh = Synth::Make(soundFont_, nullptr)) {
+    if (auto fresh = Synth::Make(soundFont_, nullptr, nullptr)) {
         synth_ = std::move(fresh);
         return;
     }

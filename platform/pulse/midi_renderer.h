@@ -24,10 +24,14 @@ class MidiRenderer {
     static constexpr size_t kChunkFrames = 1024;
     static constexpr double kSynthGain = 0.25;
 
+    // Why a renderer could not be made: callers answer a missing SoundFont differently from a
+    // synthesizer that failed.
+    enum class Failure { kNone, kNoSong, kNoSoundFont, kSynthesizer };
+
     // Loads the SoundFont (FindSoundFont); null with an error such as
-    // "no SoundFont found: looked for ..." on failure.
+    // "no SoundFont found: looked for ..." and (if asked) its kind on failure.
     static std::unique_ptr<MidiRenderer> Create(std::shared_ptr<const platform::midi::SmfSong> song,
-                                                std::string* error);
+                                                std::string* error, Failure* failure = nullptr);
     ~MidiRenderer();
     MidiRenderer(const MidiRenderer&) = delete;
     MidiRenderer& operator=(const MidiRenderer&) = delete;

@@ -6,8 +6,9 @@
 namespace platform::pulse {
 
 std::unique_ptr<SequencerSource> SequencerSource::Create(
-    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error) {
-    auto renderer = MidiRenderer::Create(song, error);
+    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error,
+    MidiRenderer::Failure* failure) {
+    auto renderer = MidiRenderer::Create(song, error, failure);
     if (!renderer) return nullptr;
     return std::unique_ptr<SequencerSource>(
         new SequencerSource(std::move(song), std::move(renderer)));

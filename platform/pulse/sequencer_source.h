@@ -11,9 +11,11 @@ namespace platform::pulse {
 
 class SequencerSource : public SoundSource {
   public:
-    // Null with the renderer's reason (no SoundFont, the synthesizer failed) in *error.
+    // Null with the renderer's reason (no SoundFont, the synthesizer failed) in *error and
+    // its kind in *failure.
     static std::unique_ptr<SequencerSource> Create(
-        std::shared_ptr<const platform::midi::SmfSong> song, std::string* error);
+        std::shared_ptr<const platform::midi::SmfSong> song, std::string* error,
+        MidiRenderer::Failure* failure = nullptr);
 
     void Start() override { renderer_->Start(); }
     void Stop() override { renderer_->Stop(); }

@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -32,8 +33,8 @@ TEST(BatchPlan, EachMidiFileGoesToItsBaseNameWithWavInTheFolder) {
 }
 
 TEST(BatchPlan, AWavThatIsThereIsSkippedUnlessOverwrittenAndNoWavIsWrittenTwice) {
-    QTemporaryDir dir;
-    const std::string out = dir.path().toStdString();
+    testsupport::TempFolder dir;
+    const std::string out = dir.path();
     std::ofstream(out + "/old.wav") << "the user's";
     std::filesystem::create_symlink(out + "/nowhere", out + "/link.wav");
 

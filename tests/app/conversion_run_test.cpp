@@ -7,30 +7,19 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
 
-#include "app/main_form.h"
-#include "app/messages.h"
 #include "controls/buttons_xp.h"
-#include "controls/tool_edit.h"
 #include "engine/capture_limit.h"
-#include "media/notice_poster.h"
-#include "platform/fake/fake_mci.h"
-#include "platform/fake/fake_mixer.h"
-#include "platform/fake/fake_wavein.h"
-#include "platform/services.h"
-#include "support/pcm.h"
+#include "main_form_fixture.h"
 #include "support/tmpfs.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using platform::fake::FakeMci;
-using platform::fake::FakeMedium;
-using platform::fake::FakeWaveIn;
+using apptest::FakeMedium;
 
 constexpr size_t kSecond = 176400;
 
@@ -40,36 +29,17 @@ std::vector<uint8_t> Tone(double seconds) {
     return tone;
 }
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunTest : public apptest::WindowOnFakes {
   protected:
     void SetUp() override {
-        media::InstallQtNoticePoster();
-        auto mci = std::make_unique<FakeMci>();
-        mci_ = mci.get();
-        platform::InstallMci(std::move(mci));
-        auto wavein = std::make_unique<FakeWaveIn>();
-        wavein_ = wavein.get();
-        platform::InstallWaveIn(std::move(wavein));
-        platform::InstallMixer(std::make_unique<platform::fake::FakeMixer>());
-        previous_ = app::SetMessageSink([this](const app::TMessage& m) { messages_.push_back(m); });
-        ASSERT_TRUE(dir_.isValid());
-        midi_ = dir_.path().toStdString() + "/song.mid";
-        wav_ = dir_.path().toStdString() + "/song.wav";
+        WindowOnFakes::SetUp();
+        midi_ = Path("song.mid");
+        wav_ = Path("song.wav");
         std::ofstream(midi_) << "MThd";
     }
     void TearDown() override {
-        app::SetMessageSink(previous_);
-        app::SetHeadless(false);
         engine::SetCaptureLimitForTesting(0);
-        form_.reset();
-        platform::InstallMci(nullptr);
-        platform::InstallWaveIn(nullptr);
-        platform::InstallMixer(nullptr);
-    }
-    app::TMainForm& Form(std::vector<std::string> args = {}) {
-        form_ = std::make_unique<app::TMainForm>(std::move(args));
-        form_->SetQuitRequest([this](int code) { quitCodes_.push_back(code); });
-        return *form_;
+        WindowOnFakes::TearDown();
     }
     void Convert(const std::string& wav) {
         auto& f = form_ ? *form_ : Form();
@@ -86,29 +56,16 @@ class ConversionRunTest : public ::testing::Test {
         });
     }
     void EndPlay() { mci_->PlayToEnd(form_->MediaPlayer1.DeviceId()); }
-    FakeMedium* Medium() { return mci_->Device(form_->MediaPlayer1.DeviceId()); }
-    size_t Count(UINT msg) const {
-        size_t n = 0;
-        for (const auto& c : mci_->Log()) n += c.msg == msg;
-        return n;
-    }
     std::string OnlyMessage() const {
         EXPECT_EQ(messages_.size(), 1u);
         return messages_.empty() ? "" : messages_.back().text.toStdString();
     }
 
-    FakeMci* mci_ = nullptr;
-    FakeWaveIn* wavein_ = nullptr;
-    std::unique_ptr<app::TMainForm> form_;
-    std::vector<app::TMessage> messages_;
-    std::vector<int> quitCodes_;
-    app::MessageSink previous_;
-    QTemporaryDir dir_;
     std::string midi_, wav_;
 };
 
 TEST_F(ConversionRunTest, ABadOutputIsRefusedBeforeTheMidiFileIsEvenOpened) {
-    const std::string base = dir_.path().toStdString();
+    const std::string base = dir_.path();
     ASSERT_EQ(::mkfifo((base + "/pipe.wav").c_str(), 0644), 0);
     fs::create_directory(base + "/folder.wav");
     const std::pair<std::string, std::string> cases[] = {

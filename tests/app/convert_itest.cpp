@@ -2,7 +2,6 @@
 // script would run it.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
 #include <csignal>
@@ -13,6 +12,7 @@
 #include "support/program_run.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 #include "support/tmpfs.h"
 
 namespace {
@@ -23,18 +23,16 @@ Outcome Tonvera(const QStringList& args) {
     return testsupport::RunProgram(args);
 }
 
-class ConvertTest : public ::testing::Test {
+class ConvertTest : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        midi_ = dir_.path().toStdString() + "/melody.mid";
-        wav_ = dir_.path().toStdString() + "/melody out.wav";
+        midi_ = Path("melody.mid");
+        wav_ = Path("melody out.wav");
     }
     void WriteMidi(const std::vector<uint8_t>& bytes) {
         std::ofstream(midi_, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
-    QTemporaryDir dir_;
     std::string midi_, wav_;
 };
 
@@ -118,7 +116,7 @@ TEST_F(ConvertTest, ASignalStopsTheConversionAndKeepsWhatWasCaptured) {
 TEST_F(ConvertTest, RefusedInputsExitWithAFailureAndWriteNothing) {
     REQUIRE_SOUND_SERVER();
     // A MIDI file that is not there: the player's error, no file.
-    const std::string missing = dir_.path().toStdString() + "/missing.mid";
+    const std::string missing = Path("missing.mid");
     Outcome run = Tonvera({QString::fromStdString(missing), QString::fromStdString(wav_)});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.stdErr.contains("tonvera: ")) << run.stdErr.toStdString();
@@ -127,7 +125,7 @@ TEST_F(ConvertTest, RefusedInputsExitWithAFailureAndWriteNothing) {
     // The WAV path naming the MIDI file itself, through a link: refused, the MIDI untouched.
     const auto smf = testsupport::MelodySmf({60}, 0.5);
     WriteMidi(smf);
-    const std::string link = dir_.path().toStdString() + "/same.wav";
+    const std::string link = Path("same.wav");
     std::filesystem::create_symlink(midi_, link);
     run = Tonvera({QString::fromStdString(midi_), QString::fromStdString(link)});
     EXPECT_EQ(run.exitCode, 1);

@@ -7,10 +7,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <fstream>
 
 #include "support/scoped_env.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -22,15 +22,14 @@ bool EmptyFolder(const QString& folder) {
 }
 
 TEST(FolderWritable, TriesTheFolderAndLeavesNothingBehind) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    EXPECT_TRUE(FolderWritable(dir.path()));
-    EXPECT_TRUE(FolderWritable(dir.path() + "/"));
-    EXPECT_TRUE(EmptyFolder(dir.path()));
+    const testsupport::TempFolder dir;
+    EXPECT_TRUE(FolderWritable(dir.QPath()));
+    EXPECT_TRUE(FolderWritable(dir.QPath() + "/"));
+    EXPECT_TRUE(EmptyFolder(dir.QPath()));
 
-    EXPECT_FALSE(FolderWritable(dir.path() + "/missing"));
+    EXPECT_FALSE(FolderWritable(dir.QPath() + "/missing"));
     EXPECT_FALSE(FolderWritable(""));
-    const QString file = dir.path() + "/file";
+    const QString file = dir.QPath() + "/file";
     std::ofstream(file.toStdString()) << "x";
     EXPECT_FALSE(FolderWritable(file));
     // No one may make a file in /proc, root included.
@@ -39,29 +38,27 @@ TEST(FolderWritable, TriesTheFolderAndLeavesNothingBehind) {
 }
 
 TEST(FolderWritable, AReadOnlyFolderRefusesEveryoneButRoot) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner |
+    const testsupport::TempFolder dir;
+    ASSERT_TRUE(QFile::setPermissions(dir.QPath(), QFile::ReadOwner | QFile::ExeOwner |
                                                       QFile::ReadGroup | QFile::ExeGroup |
                                                       QFile::ReadOther | QFile::ExeOther));
     // Root writes past the permission bits (as CI does), so for root the folder is writable and
     // an installed program run by root keeps its defined default.
-    EXPECT_EQ(FolderWritable(dir.path()), ::geteuid() == 0);
-    EXPECT_TRUE(EmptyFolder(dir.path()));
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(FolderWritable(dir.QPath()), ::geteuid() == 0);
+    EXPECT_TRUE(EmptyFolder(dir.QPath()));
+    QFile::setPermissions(dir.QPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 class DefaultOutputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(home_.isValid());
-        env_.Set("HOME", home_.path().toLocal8Bit());
-        env_.Set("XDG_CONFIG_HOME", (home_.path() + "/.config").toLocal8Bit());
-        QDir().mkpath(home_.path() + "/.config");
+        env_.Set("HOME", home_.QPath().toLocal8Bit());
+        env_.Set("XDG_CONFIG_HOME", (home_.QPath() + "/.config").toLocal8Bit());
+        QDir().mkpath(home_.QPath() + "/.config");
     }
-    QString Home() const { return home_.path() + "/"; }
+    QString Home() const { return home_.QPath() + "/"; }
 
-    QTemporaryDir home_;
+    testsupport::TempFolder home_;
     testsupport::ScopedEnv env_;
 };
 
@@ -69,8 +66,8 @@ TEST_F(DefaultOutputTest, TheProgramsFolderWhereItCanBeWritten) {
     EXPECT_EQ(DefaultOutputFolder("/opt/tonvera/", [](const QString&) { return true; }),
               "/opt/tonvera/");
     // A build folder, with the real probe.
-    QTemporaryDir build;
-    EXPECT_EQ(DefaultOutputFolder(build.path() + "/"), build.path() + "/");
+    const testsupport::TempFolder build;
+    EXPECT_EQ(DefaultOutputFolder(build.QPath() + "/"), build.QPath() + "/");
 }
 
 TEST_F(DefaultOutputTest, ElseTheMusicFolderTheUserNamedElseTheHomeFolder) {
@@ -78,10 +75,10 @@ TEST_F(DefaultOutputTest, ElseTheMusicFolderTheUserNamedElseTheHomeFolder) {
     EXPECT_EQ(DefaultOutputFolder("/proc/"), Home());
 
     // The music folder of the user's XDG settings, not a fixed ~/Music.
-    const QString music = home_.path() + "/Klänge";
+    const QString music = home_.QPath() + "/Klänge";
     QDir().mkpath(music);
-    QDir().mkpath(home_.path() + "/Music");
-    std::ofstream(QFile::encodeName(home_.path() + "/.config/user-dirs.dirs").toStdString())
+    QDir().mkpath(home_.QPath() + "/Music");
+    std::ofstream(QFile::encodeName(home_.QPath() + "/.config/user-dirs.dirs").toStdString())
         << "XDG_MUSIC_DIR=\"$HOME/Klänge\"\n";
     EXPECT_EQ(DefaultOutputFolder("/proc/"), music + "/");
 
@@ -89,7 +86,7 @@ TEST_F(DefaultOutputTest, ElseTheMusicFolderTheUserNamedElseTheHomeFolder) {
     std::vector<QString> asked;
     const auto onlyHome = [&](const QString& folder) {
         asked.push_back(folder);
-        return folder == Home() || folder == home_.path();
+        return folder == Home() || folder == home_.QPath();
     };
     EXPECT_EQ(DefaultOutputFolder("/usr/bin/", onlyHome), Home());
     ASSERT_EQ(asked.size(), 3u);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QTemporaryDir>
 #include <QThread>
 #include <filesystem>
 #include <fstream>
@@ -13,18 +12,15 @@
 #include "support/pcm.h"
 #include "support/program_run.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::ProgramOutcome;
 
-class FastProgram : public ::testing::Test {
+class FastProgram : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-    std::string Path(const std::string& name) const {
-        return dir_.path().toStdString() + "/" + name;
-    }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
         std::ofstream(Path(name), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -33,7 +29,6 @@ class FastProgram : public ::testing::Test {
     static ProgramOutcome Run(const QStringList& args, const QString& folder = {}) {
         return testsupport::RunProgram(args, {folder, true});
     }
-    QTemporaryDir dir_;
 };
 
 QString Q(const std::string& s) {
@@ -95,7 +90,7 @@ TEST_F(FastProgram, OptionsAreRefusedOrTakenAsFilesByTheRules) {
     EXPECT_EQ(run.exitCode, 2);
     // A MIDI file literally named --fast, after "--".
     Write("--fast", testsupport::MelodySmf({67}, 0.3));
-    run = Run({"--fast", "--", "--fast", "out.wav"}, dir_.path());
+    run = Run({"--fast", "--", "--fast", "out.wav"}, dir_.QPath());
     EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     EXPECT_TRUE(testsupport::ReadWav(Path("out.wav")).has_value());
 }

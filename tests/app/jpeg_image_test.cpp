@@ -5,7 +5,8 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
-#include <QTemporaryDir>
+
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -97,9 +98,9 @@ TEST(JpegImage, BrokenInputIsReportedNotFatal) {
     const JpegPicture headerOnly = DecodeJpeg(bytes.left(300));
     EXPECT_TRUE(headerOnly.image.isNull() || headerOnly.warnings > 0);
 
-    QTemporaryDir dir;
-    EXPECT_TRUE(ReadJpegFile(dir.filePath("missing.jpg")).image.isNull());
-    QFile zero(dir.filePath("zero.jpg"));
+    const testsupport::TempFolder dir;
+    EXPECT_TRUE(ReadJpegFile(dir.QPath("missing.jpg")).image.isNull());
+    QFile zero(dir.QPath("zero.jpg"));
     ASSERT_TRUE(zero.open(QIODevice::WriteOnly));
     zero.close();
     const JpegPicture none = ReadJpegFile(zero.fileName());

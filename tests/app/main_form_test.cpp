@@ -1,7 +1,5 @@
-// The main window against in-memory devices: its states while converting and playing, the
-// messages of a run, the command-line mode and the default output path.
-#include "app/main_form.h"
-
+// The main window against in-memory devices: its states while converting and playing (neither
+// run can start inside the other, a close waits for the run), and the messages of a run.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -10,110 +8,18 @@
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 
-#include "app/messages.h"
 #include "app/preview_box.h"
 #include "controls/buttons_xp.h"
-#include "controls/tool_edit.h"
-#include "media/notice_poster.h"
-#include "platform/fake/fake_mci.h"
-#include "platform/fake/fake_mixer.h"
-#include "platform/fake/fake_wavein.h"
-#include "platform/services.h"
-#include "support/pcm.h"
-#include "support/scoped_env.h"
+#include "main_form_fixture.h"
 
 namespace {
 
-using platform::fake::FakeMci;
-using platform::fake::FakeMedium;
-using platform::fake::FakeWaveIn;
-
-std::vector<uint8_t> Sound(size_t frames) {  // never all zero, which would fail the run
-    return testsupport::StereoTone(440, double(frames) / 44100, 0.25);
-}
-
-class MainFormTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        media::InstallQtNoticePoster();
-        auto mci = std::make_unique<FakeMci>();
-        mci_ = mci.get();
-        platform::InstallMci(std::move(mci));
-        auto wavein = std::make_unique<FakeWaveIn>();
-        wavein_ = wavein.get();
-        platform::InstallWaveIn(std::move(wavein));
-        platform::InstallMixer(std::make_unique<platform::fake::FakeMixer>());
-        previousSink_ =
-            app::SetMessageSink([this](const app::TMessage& m) { messages_.push_back(m); });
-        ASSERT_TRUE(dir_.isValid());
-        folder_ = dir_.path() + "/with blank";
-        QDir().mkpath(folder_);
-        midi_ = folder_ + "/song.mid";
-        wav_ = folder_ + "/song out.wav";
-        std::ofstream(midi_.toStdString()) << "MThd";
-    }
-    void TearDown() override {
-        app::SetMessageSink(previousSink_);
-        app::SetHeadless(false);
-        form_.reset();
-        platform::InstallMci(nullptr);
-        platform::InstallWaveIn(nullptr);
-        platform::InstallMixer(nullptr);
-    }
-
-    app::TMainForm& Form(std::vector<std::string> args = {}) {
-        form_ = std::make_unique<app::TMainForm>(std::move(args));
-        form_->SetQuitRequest([this](int code) { quitCodes_.push_back(code); });
-        return *form_;
-    }
-    void SetPaths(app::TMainForm& f) {
-        f.FilenameEdit1->SetFileName(midi_);
-        f.FilenameEdit2->SetFileName(wav_);
-    }
-    // Runs `during` once the run polls, then ends the medium as a finished piece would.
-    void During(std::function<void()> during, bool playToEnd = true) {
-        QTimer::singleShot(20, form_.get(), [this, during, playToEnd] {
-            duringRan_ = true;
-            during();
-            if (playToEnd && form_->MediaPlayer1.IsOpen())
-                mci_->PlayToEnd(form_->MediaPlayer1.DeviceId());
-        });
-    }
-    // Runs each step 150 ms after the one before while the run polls, then ends the medium.
-    void Steps(std::vector<std::function<void()>> steps, size_t at = 0) {
-        QTimer::singleShot(at == 0 ? 20 : 150, form_.get(), [this, steps, at] {
-            duringRan_ = true;
-            steps[at]();
-            if (at + 1 < steps.size())
-                Steps(steps, at + 1);
-            else if (form_->MediaPlayer1.IsOpen())
-                mci_->PlayToEnd(form_->MediaPlayer1.DeviceId());
-        });
-    }
-    FakeMedium* Medium() { return mci_->Device(form_->MediaPlayer1.DeviceId()); }
-    size_t Count(UINT msg) const {
-        size_t n = 0;
-        for (const auto& c : mci_->Log()) n += c.msg == msg;
-        return n;
-    }
-
-    FakeMci* mci_ = nullptr;
-    FakeWaveIn* wavein_ = nullptr;
-    std::unique_ptr<app::TMainForm> form_;
-    std::vector<app::TMessage> messages_;
-    std::vector<int> quitCodes_;
-    app::MessageSink previousSink_;
-    QTemporaryDir dir_;
-    QString folder_, midi_, wav_;
-    bool duringRan_ = false;
-};
+using apptest::FakeMedium;
+using apptest::MainFormTest;
+using apptest::Sound;
 
 TEST_F(MainFormTest, CreatedIdleWithTheLayoutsTextsAndDefaults) {
     auto& f = Form();
@@ -149,26 +55,6 @@ TEST_F(MainFormTest, CreatedIdleWithTheLayoutsTextsAndDefaults) {
     EXPECT_TRUE(f.FilenameEdit1->FileName().isEmpty());
 }
 
-TEST_F(MainFormTest, DefaultOutputPathBesideTheProgramQuotedWhenItHoldsABlank) {
-    auto& f = Form();
-    EXPECT_EQ(f.FilenameEdit2->FileName(), QCoreApplication::applicationDirPath() + "/out.wav");
-    EXPECT_TRUE(f.ProgramFolder.endsWith('/'));
-
-    const auto anyFolder = [](const QString&) { return true; };
-    f.FormCreateFor("/opt/my programs/tonvera", anyFolder);
-    EXPECT_EQ(f.ProgramFolder, "/opt/my programs/");
-    EXPECT_EQ(f.FilenameEdit2->text(), "\"/opt/my programs/out.wav\"");
-    EXPECT_EQ(f.FilenameEdit2->FileName(), "/opt/my programs/out.wav");
-
-    // A folder the field refuses: the error is shown, the field keeps what it had, no throw.
-    f.FilenameEdit2->SetFileName("");
-    f.FormCreateFor("/opt/[x]/tonvera", anyFolder);
-    EXPECT_TRUE(f.FilenameEdit2->text().isEmpty());
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - /opt/[x]/out.wav.");
-    EXPECT_EQ(messages_[0].icon, app::TMsgIcon::miStop);
-}
-
 TEST_F(MainFormTest, EmptyPathShowsThePlainMessageAndTouchesNoPlayer) {
     auto& f = Form();
     f.KonvertBtn->click();  // MIDI field empty
@@ -195,7 +81,8 @@ TEST_F(MainFormTest, ConvertingStateCaptureBeforePlayPreviewAndTheWrittenFile) {
     Steps({[&] {
                EXPECT_FALSE(f.KonvertBtn->isEnabled());
                EXPECT_TRUE(f.StopPlayBtn->isEnabled());
-               EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
+               // A playback would take the shared player over and end the music mid-recording.
+               EXPECT_FALSE(f.PlayWAVBtn->isEnabled());
                // The capture is running.
                EXPECT_TRUE(wavein_->WaitStarted(std::chrono::seconds(0)));
                Medium()->position = 7000;
@@ -218,6 +105,7 @@ TEST_F(MainFormTest, ConvertingStateCaptureBeforePlayPreviewAndTheWrittenFile) {
 
     // Idle again, the preview empty, the player closed.
     EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
     EXPECT_FALSE(f.StopPlayBtn->isEnabled());
     EXPECT_TRUE(f.Label4->text().isEmpty());
     EXPECT_EQ(f.ProgressBar1->value(), 0);
@@ -294,6 +182,7 @@ TEST_F(MainFormTest, ARunThatWritesNothingOrGapsSaysSo) {
     EXPECT_TRUE(messages_[0].text.startsWith("The MIDI file could not be played"))
         << messages_[0].text.toStdString();
     EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
     EXPECT_FALSE(f.StopPlayBtn->isEnabled());
 }
 
@@ -313,7 +202,7 @@ TEST_F(MainFormTest, ARefusedMidiFileEndsTheRunBeforeAnythingChanged) {
 TEST_F(MainFormTest, TheWavPathNamingTheMidiFileIsRefusedBeforeAnythingPlays) {
     auto& f = Form();
     const std::string original = testsupport::ReadAll(midi_.toStdString()).size() ? "MThd" : "";
-    const QString link = dir_.path() + "/link.wav";
+    const QString link = dir_.QPath("link.wav");
     std::filesystem::create_symlink(midi_.toStdString(), link.toStdString());
     const QString relative = QDir::current().relativeFilePath(midi_);
     for (const QString& wav : {midi_, link, relative, folder_ + "/../with blank/song.mid"}) {
@@ -337,7 +226,8 @@ TEST_F(MainFormTest, PlayingStateAndStop) {
     Steps({[&] {
                EXPECT_FALSE(f.PlayWAVBtn->isEnabled());
                EXPECT_TRUE(f.StopPlayBtn->isEnabled());
-               EXPECT_TRUE(f.KonvertBtn->isEnabled());
+               // A conversion would record the playback and then overwrite the file playing.
+               EXPECT_FALSE(f.KonvertBtn->isEnabled());
            },
            [&] {
                // A length of 0 shows progress 0 rather than dividing by it.
@@ -349,6 +239,7 @@ TEST_F(MainFormTest, PlayingStateAndStop) {
     ASSERT_TRUE(duringRan_);
     EXPECT_TRUE(messages_.empty());
     EXPECT_TRUE(f.PlayWAVBtn->isEnabled());
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
     EXPECT_FALSE(f.StopPlayBtn->isEnabled());
     EXPECT_FALSE(f.MediaPlayer1.IsOpen());
     EXPECT_EQ(wavein_->CallCount("waveInOpen"), 0u);
@@ -356,98 +247,56 @@ TEST_F(MainFormTest, PlayingStateAndStop) {
     EXPECT_EQ(mci_->Log().front().elementName, wav_.toStdString());
 }
 
-TEST_F(MainFormTest, CommandLineConvertsSetsTheVolumeAndQuits) {
-    auto& f = Form({midi_.toStdString(), wav_.toStdString(), "150"});
-    During([&] { wavein_->Feed(Sound(5000)); });
-    f.FormShow();
-    EXPECT_EQ(f.TrackBar1->value(), 100);
-    EXPECT_EQ(f.FilenameEdit2->text(), "\"" + wav_ + "\"");
-    EXPECT_EQ(quitCodes_, std::vector<int>{0});
-    EXPECT_TRUE(std::filesystem::exists(wav_.toStdString()));
-
-    // A run that wrote nothing still ends the program, with a failure code.
-    quitCodes_.clear();
-    During([] {});
-    f.FormShow();
-    EXPECT_EQ(quitCodes_, std::vector<int>{1});
-}
-
-TEST_F(MainFormTest, CommandLineVolumeConversionAndClamping) {
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"150", 100}, {"-5", 0}, {"abc", 30}, {"50%", 30}, {"$20", 32}, {"0x10", 16}, {" 7", 7}};
-    for (const auto& [arg, volume] : cases) {
-        auto& f = Form({midi_.toStdString(), wav_.toStdString(), arg});
-        mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);  // ends each run right after the volume
-        f.FormShow();
-        EXPECT_EQ(f.TrackBar1->value(), volume) << arg;
-    }
-}
-
-TEST_F(MainFormTest, CommandLineErrorsKeepTheWindowOpenUnlessThereIsNoDisplay) {
-    auto& f = Form({"bad[1].mid", wav_.toStdString()});
-    f.FormShow();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - bad[1].mid.");
-    EXPECT_TRUE(quitCodes_.empty());
-    EXPECT_TRUE(mci_->Log().empty());
-
-    mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);
-    auto& g = Form({midi_.toStdString(), wav_.toStdString()});
-    g.FormShow();
-    EXPECT_TRUE(quitCodes_.empty());
-
-    app::SetHeadless(true);
-    auto& h = Form({"bad[1].mid", wav_.toStdString()});
-    h.FormShow();
-    EXPECT_EQ(quitCodes_, std::vector<int>{1});
-}
-
-TEST_F(MainFormTest, FewerThanTwoArgumentsStayInteractiveAndOneFillsTheMidiField) {
-    auto& e = Form();
-    e.FormShow();
-    EXPECT_TRUE(e.FilenameEdit1->FileName().isEmpty());
-
-    // What a file manager passes for "Open with": the window opens with that file, quoted
-    // where it holds a blank, and converts nothing.
-    auto& f = Form({midi_.toStdString()});
-    const QString output = f.FilenameEdit2->FileName();
-    f.show();
-    EXPECT_EQ(f.FilenameEdit1->FileName(), midi_);
-    EXPECT_EQ(f.FilenameEdit1->text(), "\"" + midi_ + "\"");
-    EXPECT_EQ(f.FilenameEdit2->FileName(), output);
-    EXPECT_EQ(f.TrackBar1->value(), 30);
-    EXPECT_TRUE(f.KonvertBtn->isEnabled());
-    EXPECT_TRUE(quitCodes_.empty());
-    EXPECT_TRUE(mci_->Log().empty());
-    EXPECT_TRUE(messages_.empty());
-
-    // A name the field refuses is shown as its error; the window stays open and empty.
-    auto& g = Form({"bad[1].mid"});
-    g.FormShow();
-    EXPECT_TRUE(g.FilenameEdit1->FileName().isEmpty());
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - bad[1].mid.");
-    EXPECT_TRUE(quitCodes_.empty());
-}
-
-TEST_F(MainFormTest, AnUnwritableProgramFolderProposesTheMusicFolder) {
+TEST_F(MainFormTest, ClosingDuringAConversionWaitsForTheWrittenFileThenCloses) {
     auto& f = Form();
-    const QString music = folder_ + "/Music";
-    QDir().mkpath(music);
-    // Only the music folder may be written, as for an installed program in /usr/bin.
-    const auto onlyMusic = [&](const QString& folder) { return folder.startsWith(music); };
-    testsupport::ScopedEnv env;
-    env.Set("HOME", folder_.toLocal8Bit());
-    env.Set("XDG_CONFIG_HOME", folder_.toLocal8Bit());  // no user-dirs.dirs: Music in the home
-    f.FormCreateFor("/usr/bin/tonvera", onlyMusic);
-    EXPECT_EQ(f.ProgramFolder, "/usr/bin/");
-    EXPECT_EQ(f.FilenameEdit2->FileName(), music + "/out.wav");
-    EXPECT_EQ(f.FilenameEdit2->text(), "\"" + music + "/out.wav\"");  // the folder has a blank
-    EXPECT_TRUE(messages_.empty());
+    f.show();
+    SetPaths(f);
+    const auto sound = Sound(20000);
+    bool stayedAndPlayed = false;
+    During([&] {
+        wavein_->Feed(sound);
+        f.close();  // the close box
+        QCoreApplication::processEvents();
+        stayedAndPlayed = f.isVisible() && Medium()->mode == MCI_MODE_PLAY;
+    });
+    f.KonvertBtn->click();
+    ASSERT_TRUE(duringRan_);
+    EXPECT_TRUE(stayedAndPlayed);
+    EXPECT_EQ(Count(MCI_STOP), 0u);  // not cut short
+    EXPECT_TRUE(f.LastConversionWhole());
+    EXPECT_EQ(std::filesystem::file_size(wav_.toStdString()), 44u + sound.size());
+    // Once the run is over the window goes, and with the last window the program.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
 
-    // The real probe: the folder this suite runs from keeps the output beside the program.
-    f.FormCreateFor(QCoreApplication::applicationFilePath());
-    EXPECT_EQ(f.FilenameEdit2->FileName(), QCoreApplication::applicationDirPath() + "/out.wav");
+    // Outside a run a close is at once.
+    f.show();
+    f.close();
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(MainFormTest, ClosingDuringAPlaybackWaitsForItsEndThenCloses) {
+    auto& f = Form();
+    f.show();
+    SetPaths(f);
+    mci_->ScriptMedium(wav_.toStdString(), FakeMedium{.length = 3000});
+    bool stayed = false;
+    During([&] {
+        f.close();
+        QCoreApplication::processEvents();
+        stayed = f.isVisible() && Medium()->mode == MCI_MODE_PLAY;
+    });
+    f.PlayWAVBtn->click();
+    ASSERT_TRUE(duringRan_);
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(Count(MCI_STOP), 0u);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.isVisible());
+    // The next start is an ordinary one: its close is not held back.
+    f.show();
+    f.close();
+    EXPECT_FALSE(f.isVisible());
 }
 
 }  // namespace

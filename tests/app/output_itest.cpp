@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "support/program_run.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 #include "support/tmpfs.h"
 
 namespace {
@@ -60,14 +60,12 @@ bool Holds(const std::string& path, double seconds, int timeoutMs = 20000) {
     return false;
 }
 
-class OutputTest : public ::testing::Test {
+class OutputTest : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        base_ = dir_.path().toStdString();
+        base_ = dir_.path();
         midi_ = base_ + "/melody.mid";
     }
-    QTemporaryDir dir_;
     std::string base_, midi_;
 };
 

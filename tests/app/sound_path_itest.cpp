@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QTemporaryDir>
 #include <QThread>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "support/program_run.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -61,12 +61,8 @@ std::vector<uint8_t> LoudChords() {
     return b.Bytes();
 }
 
-class SoundPath : public ::testing::Test {
+class SoundPath : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-    std::string Path(const std::string& name) const {
-        return dir_.path().toStdString() + "/" + name;
-    }
     std::string Midi(const std::string& name, const std::vector<uint8_t>& bytes) const {
         const std::string path = Path(name);
         std::ofstream(path, std::ios::binary)
@@ -93,7 +89,6 @@ class SoundPath : public ::testing::Test {
         EXPECT_EQ(r.clipped, 0u);
         EXPECT_EQ(r.wavFrames, r.renderFrames) << "the file does not end where the music does";
     }
-    QTemporaryDir dir_;
 };
 
 TEST_F(SoundPath, AnotherProgramsSoundStaysOutAndTheDevicesStayAsTheUserHadThem) {
@@ -105,7 +100,7 @@ TEST_F(SoundPath, AnotherProgramsSoundStaysOutAndTheDevicesStayAsTheUserHadThem)
     const std::string clients = testsupport::ClientsLeft();
     std::string devices;
     {
-        testsupport::TonePlayer other(dir_.path().toStdString(), 3000, 8, 0.5);
+        testsupport::TonePlayer other(dir_.path(), 3000, 8, 0.5);
         ASSERT_TRUE(other.ok());
         devices = testsupport::DeviceState();
         const auto run = testsupport::RunProgram(Args(midi, wav, 30));

@@ -5,9 +5,9 @@
 #include <QPainter>
 #include <memory>
 
+#include "base/exception.h"
 #include "controls/glyph_list.h"
 #include "controls/system_colors.h"
-#include "platform/exception.h"
 
 namespace {
 

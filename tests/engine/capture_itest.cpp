@@ -20,6 +20,7 @@
 #include "platform/wavein.h"
 #include "support/pcm.h"
 #include "support/pulse_env.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -37,13 +38,9 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-class CaptureOnServer : public ::testing::Test {
+class CaptureOnServer : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tonvera-capture-itest-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
         platform::InstallWaveIn(platform::pulse::MakeWaveIn());
         // What these tests record is another client's tone: the sink's monitor, not the
         // synthesizer line.
@@ -52,16 +49,12 @@ class CaptureOnServer : public ::testing::Test {
     void TearDown() override {
         platform::InstallWaveIn(nullptr);
         platform::pulse::ProgramLevels::Instance().Reset();
-        fs::remove_all(dir_);
     }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    fs::path dir_;
 };
 
 TEST_F(CaptureOnServer, AToneOnTheSinkIsRecordedWholeAtItsPitchAndLevel) {
     REQUIRE_SOUND_SERVER();
-    testsupport::TonePlayer player(dir_.string(), 1000, 6, 0.5);
+    testsupport::TonePlayer player(dir_.path(), 1000, 6, 0.5);
     ASSERT_TRUE(player.ok());
     SettleSink();
 
@@ -149,7 +142,7 @@ TEST_F(CaptureOnServer, FirstDataSoonAfterTheStart) {
     const double idle = FirstDataAfterStart();
     double playing;
     {
-        testsupport::TonePlayer player(dir_.string(), 1000, 4, 0.5);
+        testsupport::TonePlayer player(dir_.path(), 1000, 4, 0.5);
         ASSERT_TRUE(player.ok());
         SettleSink();
         playing = FirstDataAfterStart();
@@ -186,7 +179,7 @@ TEST_F(CaptureOnServer, WithoutAServerTheOpenFailsAtOnceAndNothingIsWritten) {
 TEST_F(CaptureOnServer, AServerKilledMidCaptureStillLeavesWhatWasRecorded) {
     testsupport::PrivateServer server;
     ASSERT_TRUE(server.ok());
-    testsupport::TonePlayer player(dir_.string(), 1000, 6, 0.5);
+    testsupport::TonePlayer player(dir_.path(), 1000, 6, 0.5);
     ASSERT_TRUE(player.ok());
     SettleSink();
 

@@ -1,5 +1,4 @@
-#include "engine/capture.h"
-
+// The capture on an in-memory device: what it records, in order, with its preview and holes.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,66 +8,16 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/capture_limit.h"
-#include "platform/fake/fake_wavein.h"
-#include "support/pcm.h"
+#include "capture_fixture.h"
 #include "support/tmpfs.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using enginetest::CaptureOnFake;
+using enginetest::Counting;
+using enginetest::kSecond;
 using platform::fake::FakeWaveIn;
-
-constexpr size_t kSecond = 176400;
-
-// PCM whose every frame holds its own index, so lost, doubled or reordered bytes show.
-std::vector<uint8_t> Counting(size_t bytes, uint32_t firstFrame = 0) {
-    std::vector<uint8_t> v(bytes);
-    for (size_t i = 0; i < bytes; ++i) v[i] = uint8_t((firstFrame + i / 4) >> (8 * (i % 4)));
-    return v;
-}
-
-class CaptureOnFake : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tonvera-capture-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        auto fake = std::make_unique<FakeWaveIn>();
-        fake_ = fake.get();
-        platform::InstallWaveIn(std::move(fake));
-    }
-    void TearDown() override {
-        platform::InstallWaveIn(nullptr);
-        engine::SetCaptureLimitForTesting(0);
-        fs::remove_all(dir_);
-    }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    engine::OutputPathReader Fixed(const std::string& path) {
-        return [path] { return path; };
-    }
-    // Collects the preview copies; they arrive on the capture thread.
-    engine::PreviewSink Collect() {
-        return [this](std::vector<uint8_t> bytes) {
-            std::lock_guard lock(previewMutex_);
-            preview_.insert(preview_.end(), bytes.begin(), bytes.end());
-            ++previewCalls_;
-        };
-    }
-    std::vector<uint8_t> DataOf(const std::string& path) {
-        auto wav = testsupport::ReadWav(path);
-        EXPECT_TRUE(wav.has_value()) << path;
-        return wav ? wav->data : std::vector<uint8_t>{};
-    }
-
-    fs::path dir_;
-    FakeWaveIn* fake_ = nullptr;
-    std::mutex previewMutex_;
-    std::vector<uint8_t> preview_;
-    int previewCalls_ = 0;
-};
 
 TEST_F(CaptureOnFake, TenAndAHalfSecondsArriveWholeInOrderWithTheirPreview) {
     const std::string path = Path("out.wav");
@@ -259,152 +208,6 @@ TEST_F(CaptureOnFake, ACaptureAfterAnotherHoldsOnlyItsOwnSound) {
     EXPECT_EQ(DataOf(second), pcm);
     EXPECT_EQ(DataOf(first), Counting(kSecond + 400));
     EXPECT_FALSE(fs::exists(Path("c.wav")));
-}
-
-// Waits until the file on disk holds at least `bytes` of data; the capture thread writes it.
-bool DiskHolds(const std::string& path, size_t bytes) {
-    for (int i = 0; i < 500; ++i) {
-        const auto wav = testsupport::ReadWav(path);
-        if (wav && wav->data.size() >= bytes) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-std::vector<uint8_t> Text(const std::string& s) {
-    return std::vector<uint8_t>(s.begin(), s.end());
-}
-
-TEST_F(CaptureOnFake, TheRecordingIsOnDiskAsItIsMadeAndTheOldFileUntouchedUntilTheStop) {
-    const std::string path = Path("song.wav");
-    { std::ofstream(path) << "the user's old file"; }
-    engine::RecordBtnClick(Fixed(path), nullptr);
-    ASSERT_TRUE(fake_->WaitStarted());
-    const auto pcm = Counting(2 * kSecond + kSecond / 2);
-    ASSERT_EQ(fake_->Feed(pcm), pcm.size());
-
-    // A crash now would leave a playable file of the whole seconds, beside the old one.
-    ASSERT_TRUE(DiskHolds(path + ".part", 2 * kSecond));
-    EXPECT_EQ(DataOf(path + ".part"), Counting(2 * kSecond));
-    EXPECT_EQ(testsupport::ReadAll(path), Text("the user's old file"));
-    EXPECT_FALSE(engine::CaptureEnded());
-
-    const auto r = engine::StopBtnClick();
-    EXPECT_TRUE(r.fileWritten);
-    EXPECT_TRUE(r.keptAt.empty());
-    EXPECT_FALSE(r.silent);
-    EXPECT_EQ(DataOf(path), pcm);
-    EXPECT_FALSE(fs::exists(path + ".part"));
-}
-
-TEST_F(CaptureOnFake, AnEarlierRunsRecordingIsLeftAloneAndNothingRecordedLeavesNothing) {
-    const std::string path = Path("song.wav");
-    { std::ofstream(path + ".part") << "what a killed run kept"; }
-    engine::RecordBtnClick(Fixed(path), nullptr);
-    ASSERT_TRUE(fake_->WaitStarted());
-    ASSERT_EQ(fake_->Feed(Counting(kSecond)), kSecond);
-    ASSERT_TRUE(DiskHolds(path + ".2.part", kSecond));
-    auto r = engine::StopBtnClick();
-    EXPECT_TRUE(r.fileWritten);
-    EXPECT_EQ(DataOf(path), Counting(kSecond));
-    EXPECT_EQ(testsupport::ReadAll(path + ".part"), Text("what a killed run kept"));
-    EXPECT_FALSE(fs::exists(path + ".2.part"));
-
-    // Nothing recorded: the file of the recording goes too.
-    engine::RecordBtnClick(Fixed(Path("empty.wav")), nullptr);
-    ASSERT_TRUE(fake_->WaitStarted());
-    r = engine::StopBtnClick();
-    EXPECT_FALSE(r.fileWritten);
-    EXPECT_FALSE(fs::exists(Path("empty.wav")));
-    EXPECT_FALSE(fs::exists(Path("empty.wav.part")));
-}
-
-TEST_F(CaptureOnFake, AFinishedFileThatCannotGoWhereTheStopSaysStaysBesideTheStart) {
-    std::string typed = Path("song.wav");
-    engine::RecordBtnClick([&typed] { return typed; }, nullptr);
-    ASSERT_TRUE(fake_->WaitStarted());
-    ASSERT_EQ(fake_->Feed(Counting(kSecond + 40)), kSecond + 40);
-    typed = Path("gone/song.wav");
-    auto r = engine::StopBtnClick();
-    EXPECT_FALSE(r.fileWritten);
-    EXPECT_EQ(r.keptAt, Path("song.wav.part"));
-    EXPECT_NE(r.notPlaced.find("No such file or directory"), std::string::npos) << r.notPlaced;
-    EXPECT_EQ(DataOf(r.keptAt), Counting(kSecond + 40));
-
-    // The start reads the missing folder: no file can be made, the capture ends at once.
-    engine::RecordBtnClick([&typed] { return typed; }, nullptr);
-    typed = Path("song.wav");
-    EXPECT_TRUE(engine::CaptureEnded());
-    ASSERT_TRUE(fake_->WaitStarted());
-    fake_->Feed(Counting(kSecond));
-    r = engine::StopBtnClick();
-    EXPECT_EQ(r.bytesCaptured, 0u);
-    EXPECT_NE(r.notCreated.find(Path("gone")), std::string::npos) << r.notCreated;
-    EXPECT_NE(r.notCreated.find("No such file or directory"), std::string::npos) << r.notCreated;
-    EXPECT_FALSE(fs::exists(Path("song.wav")));
-
-    // No name at all at the stop (the path came to name the MIDI file).
-    engine::RecordBtnClick([&typed] { return typed; }, nullptr);
-    ASSERT_TRUE(fake_->WaitStarted());
-    ASSERT_EQ(fake_->Feed(Counting(400)), 400u);
-    typed.clear();
-    r = engine::StopBtnClick();
-    EXPECT_FALSE(r.fileWritten);
-    EXPECT_FALSE(r.notPlaced.empty());
-    EXPECT_EQ(DataOf(Path("song.wav.2.part")), Counting(400));
-}
-
-TEST_F(CaptureOnFake, SilenceIsToldApartFromTheQuietestSound) {
-    std::vector<uint8_t> quiet(kSecond, 0);
-    for (bool oneSample : {false, true}) {
-        if (oneSample) quiet[kSecond - 3] = 1;
-        engine::RecordBtnClick(Fixed(Path("quiet.wav")), nullptr);
-        ASSERT_TRUE(fake_->WaitStarted());
-        ASSERT_EQ(fake_->Feed(quiet), quiet.size());
-        const auto r = engine::StopBtnClick();
-        EXPECT_EQ(r.silent, !oneSample);
-        EXPECT_TRUE(r.fileWritten);
-    }
-}
-
-TEST_F(CaptureOnFake, ADiskThatFillsKeepsWhatFittedAsTheRecordingsOwnFile) {
-    testsupport::Tmpfs disk(320 * 1024);
-    REQUIRE_TMPFS(disk);
-    const std::string path = disk.path() + "/song.wav";
-    const auto old = Counting(40000, 99);
-    ASSERT_TRUE(engine::WriteWaveFile(path, old.data(), old.size(), true, true, 44100));
-    const auto before = testsupport::ReadAll(path);
-
-    engine::RecordBtnClick(Fixed(path), nullptr);
-    ASSERT_TRUE(fake_->WaitStarted());
-    const auto pcm = Counting(3 * kSecond);
-    ASSERT_EQ(fake_->Feed(pcm), pcm.size());  // the device goes on; the file cannot
-    for (int i = 0; i < 500 && !engine::CaptureEnded(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(engine::CaptureEnded());
-    const auto r = engine::StopBtnClick();
-
-    EXPECT_FALSE(r.fileWritten);
-    EXPECT_EQ(r.writeError, "No space left on device");
-    EXPECT_EQ(r.keptAt, path + ".part");
-    EXPECT_EQ(r.bytesCaptured, kSecond);
-    EXPECT_EQ(DataOf(r.keptAt), Counting(kSecond));
-    EXPECT_EQ(testsupport::ReadAll(path), before);
-}
-
-TEST_F(CaptureOnFake, TheNameAtTheStopMayLieOnAnotherFileSystem) {
-    testsupport::Tmpfs other(1 << 20);
-    REQUIRE_TMPFS(other);
-    std::string typed = Path("here.wav");
-    engine::RecordBtnClick([&typed] { return typed; }, nullptr);
-    ASSERT_TRUE(fake_->WaitStarted());
-    ASSERT_EQ(fake_->Feed(Counting(kSecond / 2)), kSecond / 2);
-    typed = other.path() + "/there.wav";
-    const auto r = engine::StopBtnClick();
-    EXPECT_TRUE(r.fileWritten) << r.notPlaced;
-    EXPECT_EQ(DataOf(typed), Counting(kSecond / 2));
-    EXPECT_FALSE(fs::exists(Path("here.wav.part")));
-    EXPECT_FALSE(fs::exists(typed + ".part"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "engine/wave_writer.h"
 #include "support/pcm.h"
+#include "support/temp_folder.h"
 #include "support/tmpfs.h"
 
 namespace {
@@ -25,17 +26,8 @@ std::vector<uint8_t> Pattern(size_t n, unsigned seed) {
     return v;
 }
 
-class WaveStream : public ::testing::Test {
+class WaveStream : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tonvera-stream-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
     std::unique_ptr<TWaveStream> Create(const std::string& path, bool stereo = true,
                                         bool sixteen = true, uint32_t rate = 44100) {
         int error = 0;
@@ -43,7 +35,6 @@ class WaveStream : public ::testing::Test {
         EXPECT_TRUE(stream) << std::strerror(error);
         return stream;
     }
-    fs::path dir_;
 };
 
 TEST_F(WaveStream, FinishedItHoldsExactlyTheBytesTheOneCallWriterWrites) {

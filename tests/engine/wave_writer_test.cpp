@@ -7,21 +7,14 @@
 #include <string>
 
 #include "support/pcm.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class WaveWriter : public ::testing::Test {
+class WaveWriter : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tonvera-wav-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     std::string Written(const std::string& data, bool stereo = true, bool sixteen = true,
                         uint32_t rate = 44100) {
         const std::string path = Path("out.wav");
@@ -29,8 +22,6 @@ class WaveWriter : public ::testing::Test {
         const auto bytes = testsupport::ReadAll(path);
         return std::string(bytes.begin(), bytes.end());
     }
-
-    fs::path dir_;
 };
 
 // The header of the program's own format, with the RIFF and data sizes given.

@@ -8,13 +8,13 @@
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <map>
 #include <memory>
 #include <sstream>
 
 #include "app/command_line.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -55,17 +55,16 @@ std::map<QString, QString> DesktopEntry(const QString& path) {
 class InstallTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        dir_ = new QTemporaryDir;
-        ASSERT_TRUE(dir_->isValid());
+        dir_ = std::make_unique<testsupport::TempFolder>("install");
         // A prefix with a blank in it, as nothing in the files may depend on where it is.
-        prefix_ = new QString(dir_->path() + "/my prefix");
+        prefix_ = new QString(dir_->QPath("my prefix"));
         const Outcome install =
             RunTool(TONVERA_CMAKE, {"--install", TONVERA_BINARY_DIR, "--prefix", *prefix_});
         ASSERT_EQ(install.exitCode, 0) << install.err.toStdString() << install.out.toStdString();
     }
     static void TearDownTestSuite() {
         delete prefix_;
-        delete dir_;
+        dir_.reset();
     }
     static QString In(const QString& relative) { return *prefix_ + "/" + relative; }
     static QString DesktopFile() { return In("share/applications/" + kId + ".desktop"); }
@@ -83,10 +82,10 @@ class InstallTest : public ::testing::Test {
                   << (said.isEmpty() ? "accepted, no remarks" : said.toStdString()) << "\n";
     }
 
-    static QTemporaryDir* dir_;
+    static std::unique_ptr<testsupport::TempFolder> dir_;
     static QString* prefix_;
 };
-QTemporaryDir* InstallTest::dir_ = nullptr;
+std::unique_ptr<testsupport::TempFolder> InstallTest::dir_;
 QString* InstallTest::prefix_ = nullptr;
 
 TEST_F(InstallTest, EveryFileInItsPlaceAndNothingElse) {

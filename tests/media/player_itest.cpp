@@ -16,10 +16,7 @@
 #include <random>
 #include <thread>
 
-#include "media/mplayer.h"
-#include "media/notice_poster.h"
-#include "platform/pulse/pulse_backend.h"
-#include "platform/services.h"
+#include "player_fixture.h"
 #include "support/pcm.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
@@ -27,139 +24,15 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using mediatest::Clock;
+using mediatest::ExpectRisesToLength;
+using mediatest::MonitorRecorder;
+using mediatest::Ms;
+using mediatest::PlayerOnServer;
+using mediatest::Pump;
+using mediatest::WriteBytes;
+using mediatest::WriteWav;
 using testsupport::KeyFrequency;
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// Records the default sink's monitor with parec, as s16le stereo, until Stop.
-class MonitorRecorder {
-  public:
-    explicit MonitorRecorder(std::string path) : path_(std::move(path)) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fd, 1);
-            execlp("parec", "parec", "--device=@DEFAULT_MONITOR@", "--format=s16le", "--rate=44100",
-                   "--channels=2", "--latency-msec=20", "--raw", nullptr);
-            _exit(127);
-        }
-    }
-    ~MonitorRecorder() { Stop(); }
-    // Both channels' left samples of everything recorded.
-    std::vector<int16_t> Stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGINT);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-            pid_ = -1;
-        }
-        const auto bytes = testsupport::ReadAll(path_);
-        std::vector<int16_t> left(bytes.size() / 4);
-        for (size_t i = 0; i < left.size(); ++i)
-            left[i] = int16_t(uint16_t(bytes[4 * i] | (bytes[4 * i + 1] << 8)));
-        return left;
-    }
-
-  private:
-    std::string path_;
-    pid_t pid_ = -1;
-};
-
-void Pump(int ms) {
-    const auto until = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < until) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-// A 16-bit PCM WAV file of interleaved samples.
-void WriteWav(const std::string& path, const std::vector<uint8_t>& pcm, uint32_t rate,
-              uint16_t channels) {
-    auto le = [](std::vector<uint8_t>& v, uint32_t x, int n) {
-        for (int i = 0; i < n; ++i) v.push_back(uint8_t(x >> (8 * i)));
-    };
-    std::vector<uint8_t> f{'R', 'I', 'F', 'F'};
-    le(f, uint32_t(36 + pcm.size()), 4);
-    for (char c : std::string("WAVEfmt ")) f.push_back(uint8_t(c));
-    le(f, 16, 4);
-    le(f, 1, 2);
-    le(f, channels, 2);
-    le(f, rate, 4);
-    le(f, rate * channels * 2, 4);
-    le(f, channels * 2u, 2);
-    le(f, 16, 2);
-    for (char c : std::string("data")) f.push_back(uint8_t(c));
-    le(f, uint32_t(pcm.size()), 4);
-    f.insert(f.end(), pcm.begin(), pcm.end());
-    WriteBytes(path, f);
-}
-
-class PlayerOnServer : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        REQUIRE_SOUND_SERVER();
-        platform::InstallMci(platform::pulse::MakeMci());
-        media::InstallQtNoticePoster();
-        dir_ = fs::temp_directory_path() / ("tonvera-player-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        platform::InstallMci(nullptr);
-        platform::SetMciNoticePoster(nullptr);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    struct Run {
-        std::vector<int32_t> positions;
-        bool sawPlaying = false;
-        double playMs = 0;
-    };
-    // Plays the open player to its end as the conversion does: play, milliseconds, then poll.
-    static Run PlayToEnd(TMediaPlayer& player, int limitMs) {
-        Run run;
-        const auto start = Clock::now();
-        player.Play();
-        player.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
-        while (player.Mode() == pmPlaying && Ms(Clock::now() - start) < limitMs) {
-            run.sawPlaying = true;
-            run.positions.push_back(player.Position());
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        run.playMs = Ms(Clock::now() - start);
-        run.positions.push_back(player.Position());
-        return run;
-    }
-
-    // The music in a recording: from its first loud sample on.
-    static std::vector<int16_t> Music(const std::vector<int16_t>& recorded) {
-        const size_t onset = testsupport::FirstLoud(recorded, 300);
-        if (onset == SIZE_MAX) return {};
-        return std::vector<int16_t>(recorded.begin() + long(onset), recorded.end());
-    }
-
-    fs::path dir_;
-};
-
-void ExpectRisesToLength(const std::vector<int32_t>& positions, int32_t length) {
-    ASSERT_FALSE(positions.empty());
-    for (size_t i = 1; i < positions.size(); ++i)
-        ASSERT_GE(positions[i], positions[i - 1]) << "position went back at poll " << i;
-    for (int32_t p : positions) ASSERT_LE(p, length);
-    EXPECT_EQ(positions.back(), length);
-    EXPECT_GT(positions.size(), 20u);  // it was seen rising, not jumping
-}
 
 TEST_F(PlayerOnServer, AMidiFilePlaysToItsEndWithoutAGapAtItsPitches) {
     const std::vector<uint8_t> keys{60, 64, 67};
@@ -291,97 +164,6 @@ TEST_F(PlayerOnServer, AWavFilePlaysThroughWaveaudio) {
     EXPECT_EQ(player.Length(), 1000);
 }
 
-TEST_F(PlayerOnServer, BadFilesAreRefusedAtOpenWithAClearText) {
-    const auto melody = testsupport::MelodySmf({60, 64}, 0.5);
-    std::vector<uint8_t> noise(2000);
-    std::mt19937 rng(7);
-    for (auto& b : noise) b = uint8_t(rng());
-    WriteBytes(Path("empty.mid"), {});
-    WriteBytes(Path("noise.mid"), noise);
-    WriteBytes(Path("noise.xyz"), noise);
-    WriteBytes(Path("noise.wav"), noise);
-    WriteBytes(Path("cut.mid"), std::vector<uint8_t>(melody.begin(), melody.begin() + 10));
-    auto lyingHeader = melody;
-    lyingHeader[7] = 200;  // header chunk length 200: past the end of the file
-    WriteBytes(Path("lying-header.mid"), lyingHeader);
-    auto lyingTrack = testsupport::SmfBuilder(1, 480)
-                          .NoteOn(0, 0, 60, 90)
-                          .NoteOff(480, 0, 60)
-                          .Track()
-                          .NoteOn(0, 1, 64, 90)
-                          .NoteOff(480, 1, 64)
-                          .Bytes();
-    lyingTrack[14 + 7] = uint8_t(lyingTrack[14 + 7] + 3);  // first track claims 3 bytes more
-    WriteBytes(Path("lying-track.mid"), lyingTrack);
-    fs::create_directories(Path("folder.mid"));
-
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"missing.mid", "Cannot find"},
-        {"folder.mid", "folder"},
-        {"empty.mid", "not a valid MIDI file"},
-        {"noise.mid", "not a valid MIDI file"},
-        {"noise.xyz", "no device type"},
-        {"noise.wav", "WAV"},
-        {"cut.mid", "not a valid MIDI file"},
-        {"lying-header.mid", "not a valid MIDI file"},
-        {"lying-track.mid", "not a valid MIDI file"}};
-    for (const auto& [name, expected] : cases) {
-        TMediaPlayer player;
-        player.FileName = Path(name);
-        try {
-            player.Open();
-            ADD_FAILURE() << name << " was opened";
-        } catch (const EMCIDeviceError& e) {
-            EXPECT_NE(e.Message().find(expected), std::string::npos) << name << ": " << e.Message();
-            EXPECT_NE(e.Message(), "Unbekannter Fehlercode");
-        }
-        EXPECT_FALSE(player.IsOpen());
-        EXPECT_EQ(player.DeviceId(), 0);
-    }
-}
-
-TEST_F(PlayerOnServer, WithoutASoundFontOpenNamesWhatWasLookedFor) {
-    WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60}, 0.5));
-    setenv("TONVERA_SOUNDFONT", Path("nowhere.sf2").c_str(), 1);
-    TMediaPlayer player;
-    player.FileName = Path("melody.mid");
-    std::string message;
-    try {
-        player.Open();
-    } catch (const EMCIDeviceError& e) {
-        message = e.Message();
-    }
-    unsetenv("TONVERA_SOUNDFONT");
-    EXPECT_EQ(player.LastError(), MCIERR_NO_SOUNDFONT);
-    EXPECT_NE(message.find(Path("nowhere.sf2")), std::string::npos) << message;
-    EXPECT_FALSE(player.IsOpen());
-}
-
-TEST_F(PlayerOnServer, WithoutASoundServerOpenFailsAtOnce) {
-    WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60}, 0.5));
-    const std::string saved = std::getenv("PULSE_SERVER");
-    setenv("PULSE_SERVER", ("unix:" + Path("no-such-socket")).c_str(), 1);
-    TMediaPlayer player;
-    player.FileName = Path("melody.mid");
-    const auto start = Clock::now();
-    std::string message;
-    try {
-        player.Open();
-    } catch (const EMCIDeviceError& e) {
-        message = e.Message();
-    }
-    const double ms = Ms(Clock::now() - start);
-    setenv("PULSE_SERVER", saved.c_str(), 1);
-    EXPECT_EQ(player.LastError(), MCIERR_NO_SOUND_SERVER);
-    EXPECT_NE(message.find("No sound server"), std::string::npos) << message;
-    EXPECT_FALSE(player.IsOpen());
-    EXPECT_LT(ms, 3000);
-}
-
-}  // namespace
-
-namespace {
-
 TEST_F(PlayerOnServer, APlayAfterAStopGoesOnFromTheKeptPosition) {
     WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60, 64, 67}, 1.0));
     TMediaPlayer player;
@@ -400,30 +182,4 @@ TEST_F(PlayerOnServer, APlayAfterAStopGoesOnFromTheKeptPosition) {
     EXPECT_LT(run.playMs, 3000 - kept + 6000);
     EXPECT_EQ(player.Underflows(), 0);
 }
-
-TEST_F(PlayerOnServer, AServerThatDiesEndsThePlayWithAFailure) {
-    WriteBytes(Path("melody.mid"), testsupport::MelodySmf({60, 64, 67}, 1.0));
-    TMediaPlayer player;
-    {
-        testsupport::PrivateServer server;
-        ASSERT_TRUE(server.ok());
-        player.FileName = Path("melody.mid");
-        player.Open();
-        player.Play();
-        Pump(500);
-        server.kill();
-        const auto start = Clock::now();
-        while (player.Mode() == pmPlaying && Ms(Clock::now() - start) < 5000) Pump(10);
-        EXPECT_LT(Ms(Clock::now() - start), 3000);
-        EXPECT_NE(player.Mode(), pmPlaying);
-        Pump(50);
-        EXPECT_EQ(player.LastNotice(), nsFailure);
-        EXPECT_LE(player.Position(), player.Length());
-        player.Close();
-        EXPECT_FALSE(player.IsOpen());
-        EXPECT_THROW(player.Open(), EMCIDeviceError);
-        EXPECT_EQ(player.LastError(), MCIERR_NO_SOUND_SERVER);
-    }
-}
-
 }  // namespace

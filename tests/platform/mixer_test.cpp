@@ -186,6 +186,9 @@ TEST_F(MixerApiTest, HandlesLifecycle) {
     EXPECT_EQ(mixer->OpenDevices(), 1);
 
     // Replacing the service closes what it had open; with none installed, no driver.
+    platform::InstallMixer(std::make_unique<FakeMixer>());
+    EXPECT_EQ(mixerGetLineInfoA(h, &line, 0), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(mixerClose(h), MMSYSERR_INVALHANDLE);
     platform::InstallMixer(nullptr);
     EXPECT_EQ(mixerGetLineInfoA(h, &line, 0), MMSYSERR_NODRIVER);
     EXPECT_EQ(mixerOpen(&h, 0, 0, 0, 0), MMSYSERR_NODRIVER);

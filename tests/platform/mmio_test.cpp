@@ -10,26 +10,17 @@
 #include <string>
 
 #include "support/pcm.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class Mmio : public ::testing::Test {
+class Mmio : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tonvera-mmio-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     static HMMIO Create(const std::string& path) {
         return mmioOpenA(path.c_str(), nullptr, MMIO_CREATE | MMIO_WRITE | MMIO_ALLOCBUF);
     }
-
-    fs::path dir_;
 };
 
 std::string Bytes(const std::vector<uint8_t>& v) {

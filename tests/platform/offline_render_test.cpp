@@ -11,24 +11,22 @@
 #include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_backend.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class OfflineRender : public ::testing::Test {
+class OfflineRender : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
         platform::InstallOfflineRender(platform::pulse::MakeOfflineRender());
-        path_ = fs::temp_directory_path() / ("tonvera-offline-" + std::to_string(::getpid()) + ".mid");
+        path_ = Path("song.mid");
         bytes_ = testsupport::MelodySmf({60, 67, 72}, 0.3);
         std::ofstream(path_, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes_.data()), std::streamsize(bytes_.size()));
     }
-    void TearDown() override {
-        platform::InstallOfflineRender(nullptr);
-        fs::remove(path_);
-    }
+    void TearDown() override { platform::InstallOfflineRender(nullptr); }
     fs::path path_;
     std::vector<uint8_t> bytes_;
 };

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "support/pcm.h"
+#include "support/temp_folder.h"
 #include "support/tmpfs.h"
 
 namespace {
@@ -22,19 +23,8 @@ using platform::CheckFreeSpace;
 using platform::CheckOutputPlace;
 using platform::MoveIntoPlace;
 
-class OutputPlace : public ::testing::Test {
+class OutputPlace : public testsupport::TempFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tonvera-place-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        fs::permissions(dir_, fs::perms::owner_all);
-        fs::remove_all(dir_);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     static void Write(const std::string& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
     }
@@ -42,7 +32,6 @@ class OutputPlace : public ::testing::Test {
         const auto bytes = testsupport::ReadAll(path);
         return std::string(bytes.begin(), bytes.end());
     }
-    fs::path dir_;
 };
 
 TEST_F(OutputPlace, ANewOrOrdinaryFileInAWritableFolderIsFine) {
@@ -85,7 +74,7 @@ TEST_F(OutputPlace, WhatCannotTakeTheRecordingIsNamedWithTheReason) {
 
     why = CheckFreeSpace(Path("x.wav"), uint64_t(1) << 62);
     EXPECT_NE(why.find("No space left on device"), std::string::npos) << why;
-    EXPECT_NE(why.find(dir_.string()), std::string::npos) << why;
+    EXPECT_NE(why.find(dir_.path()), std::string::npos) << why;
 }
 
 TEST_F(OutputPlace, AFolderOrFileTheUserProtectedIsRefused) {
@@ -102,7 +91,7 @@ TEST_F(OutputPlace, AFolderOrFileTheUserProtectedIsRefused) {
     fs::permissions(Path("kept.wav"), fs::perms::owner_read);
     std::string why = CheckOutputPlace(Path("kept.wav"));
     EXPECT_NE(why.find("Permission denied"), std::string::npos) << why;
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    fs::permissions(dir_.path(), fs::perms::owner_read | fs::perms::owner_exec);
     why = CheckOutputPlace(Path("new.wav"));
     EXPECT_NE(why.find("Permission denied"), std::string::npos) << why;
 }

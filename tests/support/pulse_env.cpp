@@ -112,10 +112,8 @@ bool TonePlayer::ok() const {
 }
 
 PrivateServer::PrivateServer(std::vector<std::string> sinks) {
-    char tmpl[] = "/tmp/tonvera-pulse.XXXXXX";
-    if (!mkdtemp(tmpl)) return;
-    dir_ = tmpl;
-    std::string cmd = ServerScript() + " start " + dir_ + "/server";
+    if (dir_.path().empty()) return;
+    std::string cmd = ServerScript() + " start " + dir_.Path("server");
     for (const auto& s : sinks) cmd += " " + s;
     int status = 0;
     std::istringstream lines(RunCommand(cmd, &status));
@@ -134,7 +132,7 @@ PrivateServer::PrivateServer(std::vector<std::string> sinks) {
 int PrivateServer::graphPid() const {
     if (!OnPipeWire()) return pid_;
     // private-pipewire.sh records the bus, pipewire, wireplumber and its pulse server, in order.
-    std::ifstream pids(dir_ + "/server/pids");
+    std::ifstream pids(dir_.Path("server/pids"));
     int pid = -1;
     for (int i = 0; i < 2 && pids >> pid; ++i) {
     }
@@ -149,11 +147,7 @@ void PrivateServer::kill() {
 }
 
 PrivateServer::~PrivateServer() {
-    if (!dir_.empty()) {
-        RunCommand(ServerScript() + " stop " + dir_ + "/server");
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    if (!dir_.path().empty()) RunCommand(ServerScript() + " stop " + dir_.Path("server"));
     if (hadPrevious_)
         setenv("PULSE_SERVER", previous_.c_str(), 1);
     else

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_folder.h"
+
 namespace testsupport {
 
 // The private server that test.sh started (PULSE_SERVER); integration suites fail without it
@@ -34,7 +36,8 @@ public:
     void kill();  // ends the server at once (SIGKILL), as a crash would
 
 private:
-    std::string dir_, address_, previous_;
+    TempFolder dir_{"pulse"};  // a short name: the server's socket lives in it
+    std::string address_, previous_;
     bool hadPrevious_ = false;
     int pid_ = -1;
 };

@@ -12,18 +12,16 @@
 namespace testsupport {
 
 Tmpfs::Tmpfs(uint64_t bytes, bool readOnly) {
-    char tmpl[] = "/tmp/tonvera-tmpfs.XXXXXX";
-    if (!mkdtemp(tmpl)) {
-        why_ = std::strerror(errno);
+    if (dir_.path().empty()) {
+        why_ = "no folder to mount it on";
         return;
     }
-    dir_ = tmpl;
     if (::geteuid() != 0) {
         why_ = "mounting a tmpfs needs root";
         return;
     }
     const std::string options = "size=" + std::to_string(bytes);
-    if (::mount("tmpfs", dir_.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) != 0) {
+    if (::mount("tmpfs", dir_.path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) != 0) {
         why_ = std::string("mount: ") + std::strerror(errno);
         return;
     }
@@ -31,12 +29,11 @@ Tmpfs::Tmpfs(uint64_t bytes, bool readOnly) {
 }
 
 Tmpfs::~Tmpfs() {
-    if (mounted_) ::umount2(dir_.c_str(), MNT_DETACH);
-    if (!dir_.empty()) ::rmdir(dir_.c_str());
+    if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
 }
 
 bool Tmpfs::Fill(const std::string& name) const {
-    const int fd = ::open((dir_ + "/" + name).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    const int fd = ::open(dir_.Path(name).c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (fd < 0) return false;
     std::vector<char> block(4096, 'f');
     while (::write(fd, block.data(), block.size()) > 0) {

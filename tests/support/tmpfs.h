@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_folder.h"
+
 namespace testsupport {
 
 class Tmpfs {
@@ -16,13 +18,14 @@ public:
     Tmpfs& operator=(const Tmpfs&) = delete;
 
     bool ok() const { return mounted_; }
-    const std::string& path() const { return dir_; }
+    const std::string& path() const { return dir_.path(); }
     const std::string& why() const { return why_; }
     // Fills what is left of it with one file, so that the next write finds no room.
     bool Fill(const std::string& name = "filler") const;
 
 private:
-    std::string dir_, why_;
+    TempFolder dir_{"tmpfs"};  // the mount point, removed once unmounted
+    std::string why_;
     bool mounted_ = false;
 };
 

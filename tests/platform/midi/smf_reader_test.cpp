@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <array>
 #include <fstream>
 
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 using platform::midi::MidiEvent;
 using platform::midi::ReadSmf;
@@ -177,6 +177,14 @@ TEST(SmfContainer, RmidIsUnwrappedEvenWithALyingRiffSize) {
     EXPECT_NE(ErrorOf(wave).find("WAVE"), std::string::npos);
     EXPECT_NE(ErrorOf({'R', 'I', 'F', 'F', 4, 0, 0, 0, 'R', 'M', 'I', 'D'}).find("data"),
               std::string::npos);
+
+    // What the reader takes for a MIDI file by its first bytes: both forms, nothing else.
+    EXPECT_TRUE(platform::midi::LooksLikeSmf(smf.data(), 4));
+    EXPECT_TRUE(platform::midi::LooksLikeSmf(riff.data(), 12));
+    EXPECT_FALSE(platform::midi::LooksLikeSmf(riff.data(), 11));
+    EXPECT_FALSE(platform::midi::LooksLikeSmf(wave.data(), wave.size()));
+    EXPECT_FALSE(platform::midi::LooksLikeSmf(smf.data(), 3));
+    EXPECT_FALSE(platform::midi::LooksLikeSmf(nullptr, 12));
 }
 
 TEST(SmfMalformed, RefusedWithAMessageThatSaysWhatAndWhere) {
@@ -299,8 +307,8 @@ TEST(SmfMalformed, AFileCutInsideATrackSaysSoAndStrayBytesDoNot) {
 }
 
 TEST(SmfFile, UnreadableFilesAreRefusedByName) {
-    QTemporaryDir dir;
-    const std::string base = dir.path().toStdString();
+    const testsupport::TempFolder dir;
+    const std::string base = dir.path();
     std::string error;
     EXPECT_FALSE(ReadSmfFile(base + "/missing.mid", &error));
     EXPECT_NE(error.find("missing.mid"), std::string::npos) << error;

@@ -7,15 +7,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 using platform::pulse::WaveSource;
 
 // A WAV file: format 1 (integer PCM) or 3 (float), samples given as raw little-endian bytes.
-std::string WriteWav(const std::string& name, uint16_t format, uint16_t channels, uint32_t rate,
+std::string WriteWav(const std::string& path, uint16_t format, uint16_t channels, uint32_t rate,
                      uint16_t bits, const std::vector<uint8_t>& data) {
-    const std::string path = std::filesystem::temp_directory_path() /
-                             ("tonvera-wave-" + std::to_string(getpid()) + "-" + name);
     std::vector<uint8_t> f;
     auto put = [&](uint32_t x, int n) {
         for (int i = 0; i < n; ++i) f.push_back(uint8_t(x >> (8 * i)));
@@ -56,13 +56,14 @@ std::vector<float> RenderAll(WaveSource& w, size_t frames) {
 }
 
 TEST(WaveSource, PlaysPcmAsIsAndSilenceWhileStoppedOrPastTheEnd) {
+    const testsupport::TempFolder dir;
     std::vector<int16_t> samples;
     for (int i = 0; i < 44100; ++i) {
         samples.push_back(int16_t(i % 1000));
         samples.push_back(int16_t(-(i % 1000)));
     }
     std::string error;
-    auto w = WaveSource::Open(WriteWav("a.wav", 1, 2, 44100, 16, S16(samples)), &error);
+    auto w = WaveSource::Open(WriteWav(dir.Path("a.wav"), 1, 2, 44100, 16, S16(samples)), &error);
     ASSERT_TRUE(w) << error;
     EXPECT_EQ(w->LengthFrames(), 44100u);
     EXPECT_EQ(w->LengthMs(), 1000u);
@@ -92,11 +93,12 @@ TEST(WaveSource, PlaysPcmAsIsAndSilenceWhileStoppedOrPastTheEnd) {
 }
 
 TEST(WaveSource, ConvertsMonoAndOtherRatesToStereo44100) {
+    const testsupport::TempFolder dir;
     // 22 050 Hz mono ramp: every second output frame falls between two input frames.
     std::vector<int16_t> ramp;
     for (int i = 0; i < 22050; ++i) ramp.push_back(int16_t(i));
     std::string error;
-    auto w = WaveSource::Open(WriteWav("m.wav", 1, 1, 22050, 16, S16(ramp)), &error);
+    auto w = WaveSource::Open(WriteWav(dir.Path("m.wav"), 1, 1, 22050, 16, S16(ramp)), &error);
     ASSERT_TRUE(w) << error;
     EXPECT_EQ(w->LengthFrames(), 44100u);
     EXPECT_EQ(w->LengthMs(), 1000u);
@@ -117,7 +119,7 @@ TEST(WaveSource, ConvertsMonoAndOtherRatesToStereo44100) {
             data.insert(data.end(), b, b + 4);
         }
     }
-    auto f = WaveSource::Open(WriteWav("f.wav", 3, 2, 48000, 32, data), &error);
+    auto f = WaveSource::Open(WriteWav(dir.Path("f.wav"), 3, 2, 48000, 32, data), &error);
     ASSERT_TRUE(f) << error;
     EXPECT_EQ(f->LengthMs(), 1000u);
     f->Start();
@@ -127,9 +129,9 @@ TEST(WaveSource, ConvertsMonoAndOtherRatesToStereo44100) {
 }
 
 TEST(WaveSource, RefusesWhatIsNoWavFile) {
+    const testsupport::TempFolder dir;
     std::string error;
-    const std::string junk = std::filesystem::temp_directory_path() /
-                             ("tonvera-wave-" + std::to_string(getpid()) + "-junk.wav");
+    const std::string junk = dir.Path("junk.wav");
     std::ofstream(junk) << "RIFF, but not really a wave file at all";
     EXPECT_FALSE(WaveSource::Open(junk, &error));
     EXPECT_NE(error, "");
@@ -137,7 +139,7 @@ TEST(WaveSource, RefusesWhatIsNoWavFile) {
     EXPECT_FALSE(WaveSource::Open("/nonexistent/x.wav", &error));
     EXPECT_NE(error, "");
     // A header that promises more data than there is: played as far as it goes.
-    auto path = WriteWav("short.wav", 1, 2, 44100, 16, S16(std::vector<int16_t>(200, 1000)));
+    auto path = WriteWav(dir.Path("short.wav"), 1, 2, 44100, 16, S16(std::vector<int16_t>(200, 1000)));
     std::filesystem::resize_file(path, 44 + 100 * 4 - 40);
     auto w = WaveSource::Open(path, &error);
     ASSERT_TRUE(w) << error;

@@ -15,6 +15,7 @@
 #include "platform/pulse/pulse_mixer_layout.h"
 #include "support/pulse_env.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -215,7 +216,8 @@ TEST_F(PulseMixerOnServer, EveryWriteStaysTheProgramsOwnAndTheUsersDevicesAreUnt
 TEST_F(PulseMixerOnServer, TheSpeakersAreThePlayingStreamsVolumeNotTheSinks) {
     testsupport::PrivateServer server({"speakers"});
     ASSERT_TRUE(server.ok());
-    const std::string path = std::filesystem::temp_directory_path() / "tonvera-mixer-melody.mid";
+    const testsupport::TempFolder dir;
+    const std::string path = dir.Path("melody.mid");
     ASSERT_TRUE(testsupport::SmfBuilder()
                     .NoteOn(0, 0, 60, 100)
                     .NoteOff(480, 0, 60)
@@ -237,7 +239,6 @@ TEST_F(PulseMixerOnServer, TheSpeakersAreThePlayingStreamsVolumeNotTheSinks) {
     EXPECT_NE(inputs.find("/  79% /"), std::string::npos) << inputs;
     EXPECT_EQ(Pactl("get-sink-volume speakers"), sinkBefore);
     mciSendCommandA(open.wDeviceID, MCI_CLOSE, MCI_WAIT, 0);
-    std::filesystem::remove(path);
 }
 
 TEST_F(PulseMixerOnServer, ADeadOrSilentServerFailsTheOpenWithoutHanging) {

@@ -212,7 +212,9 @@ TEST(MidiRender, NoSoundFontIsAClearError) {
     EXPECT_EQ(platform::pulse::FindSoundFont(&looked), "");
     EXPECT_EQ(looked, "/nonexistent/piano.sf2");
     std::string error;
-    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error));
+    auto failure = MidiRenderer::Failure::kNone;
+    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error, &failure));
+    EXPECT_EQ(failure, MidiRenderer::Failure::kNoSoundFont);
     EXPECT_NE(error.find("no SoundFont found"), std::string::npos) << error;
     EXPECT_NE(error.find("/nonexistent/piano.sf2"), std::string::npos) << error;
     EXPECT_TRUE(RenderOffline(Song(testsupport::MelodySmf({60}, 0.1)), &error).empty());
@@ -221,6 +223,12 @@ TEST(MidiRender, NoSoundFontIsAClearError) {
 TEST(MidiRender, AFileThatIsNoSoundFontIsRefused) {
     ScopedEnv env("TONVERA_SOUNDFONT", TONVERA_SOURCE_DIR "/CMakeLists.txt");
     std::string error;
-    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error));
+    auto failure = MidiRenderer::Failure::kNone;
+    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error, &failure));
+    EXPECT_EQ(failure, MidiRenderer::Failure::kNoSoundFont);
     EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
+
+    // Without a song the fault is the caller's, not the SoundFont's.
+    EXPECT_FALSE(MidiRenderer::Create(nullptr, &error, &failure));
+    EXPECT_EQ(failure, MidiRenderer::Failure::kNoSong);
 }

@@ -1,0 +1,132 @@
+// The main window's start against in-memory devices: the default output path and the
+// command-line mode.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSlider>
+#include <filesystem>
+
+#include "controls/buttons_xp.h"
+#include "main_form_fixture.h"
+#include "support/scoped_env.h"
+
+namespace {
+
+using apptest::MainFormTest;
+using apptest::Sound;
+
+TEST_F(MainFormTest, DefaultOutputPathBesideTheProgramQuotedWhenItHoldsABlank) {
+    auto& f = Form();
+    EXPECT_EQ(f.FilenameEdit2->FileName(), QCoreApplication::applicationDirPath() + "/out.wav");
+    EXPECT_TRUE(f.ProgramFolder.endsWith('/'));
+
+    const auto anyFolder = [](const QString&) { return true; };
+    f.FormCreateFor("/opt/my programs/tonvera", anyFolder);
+    EXPECT_EQ(f.ProgramFolder, "/opt/my programs/");
+    EXPECT_EQ(f.FilenameEdit2->text(), "\"/opt/my programs/out.wav\"");
+    EXPECT_EQ(f.FilenameEdit2->FileName(), "/opt/my programs/out.wav");
+
+    // A folder the field refuses: the error is shown, the field keeps what it had, no throw.
+    f.FilenameEdit2->SetFileName("");
+    f.FormCreateFor("/opt/[x]/tonvera", anyFolder);
+    EXPECT_TRUE(f.FilenameEdit2->text().isEmpty());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - /opt/[x]/out.wav.");
+    EXPECT_EQ(messages_[0].icon, app::TMsgIcon::miStop);
+}
+
+TEST_F(MainFormTest, CommandLineConvertsSetsTheVolumeAndQuits) {
+    auto& f = Form({midi_.toStdString(), wav_.toStdString(), "150"});
+    During([&] { wavein_->Feed(Sound(5000)); });
+    f.FormShow();
+    EXPECT_EQ(f.TrackBar1->value(), 100);
+    EXPECT_EQ(f.FilenameEdit2->text(), "\"" + wav_ + "\"");
+    EXPECT_EQ(quitCodes_, std::vector<int>{0});
+    EXPECT_TRUE(std::filesystem::exists(wav_.toStdString()));
+
+    // A run that wrote nothing still ends the program, with a failure code.
+    quitCodes_.clear();
+    During([] {});
+    f.FormShow();
+    EXPECT_EQ(quitCodes_, std::vector<int>{1});
+}
+
+TEST_F(MainFormTest, CommandLineVolumeConversionAndClamping) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"150", 100}, {"-5", 0}, {"abc", 30}, {"50%", 30}, {"$20", 32}, {"0x10", 16}, {" 7", 7}};
+    for (const auto& [arg, volume] : cases) {
+        auto& f = Form({midi_.toStdString(), wav_.toStdString(), arg});
+        mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);  // ends each run right after the volume
+        f.FormShow();
+        EXPECT_EQ(f.TrackBar1->value(), volume) << arg;
+    }
+}
+
+TEST_F(MainFormTest, CommandLineErrorsKeepTheWindowOpenUnlessThereIsNoDisplay) {
+    auto& f = Form({"bad[1].mid", wav_.toStdString()});
+    f.FormShow();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - bad[1].mid.");
+    EXPECT_TRUE(quitCodes_.empty());
+    EXPECT_TRUE(mci_->Log().empty());
+
+    mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);
+    auto& g = Form({midi_.toStdString(), wav_.toStdString()});
+    g.FormShow();
+    EXPECT_TRUE(quitCodes_.empty());
+
+    app::SetHeadless(true);
+    auto& h = Form({"bad[1].mid", wav_.toStdString()});
+    h.FormShow();
+    EXPECT_EQ(quitCodes_, std::vector<int>{1});
+}
+
+TEST_F(MainFormTest, FewerThanTwoArgumentsStayInteractiveAndOneFillsTheMidiField) {
+    auto& e = Form();
+    e.FormShow();
+    EXPECT_TRUE(e.FilenameEdit1->FileName().isEmpty());
+
+    // What a file manager passes for "Open with": the window opens with that file, quoted
+    // where it holds a blank, and converts nothing.
+    auto& f = Form({midi_.toStdString()});
+    const QString output = f.FilenameEdit2->FileName();
+    f.show();
+    EXPECT_EQ(f.FilenameEdit1->FileName(), midi_);
+    EXPECT_EQ(f.FilenameEdit1->text(), "\"" + midi_ + "\"");
+    EXPECT_EQ(f.FilenameEdit2->FileName(), output);
+    EXPECT_EQ(f.TrackBar1->value(), 30);
+    EXPECT_TRUE(f.KonvertBtn->isEnabled());
+    EXPECT_TRUE(quitCodes_.empty());
+    EXPECT_TRUE(mci_->Log().empty());
+    EXPECT_TRUE(messages_.empty());
+
+    // A name the field refuses is shown as its error; the window stays open and empty.
+    auto& g = Form({"bad[1].mid"});
+    g.FormShow();
+    EXPECT_TRUE(g.FilenameEdit1->FileName().isEmpty());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Ungültiger Dateiname - bad[1].mid.");
+    EXPECT_TRUE(quitCodes_.empty());
+}
+
+TEST_F(MainFormTest, AnUnwritableProgramFolderProposesTheMusicFolder) {
+    auto& f = Form();
+    const QString music = folder_ + "/Music";
+    QDir().mkpath(music);
+    // Only the music folder may be written, as for an installed program in /usr/bin.
+    const auto onlyMusic = [&](const QString& folder) { return folder.startsWith(music); };
+    testsupport::ScopedEnv env;
+    env.Set("HOME", folder_.toLocal8Bit());
+    env.Set("XDG_CONFIG_HOME", folder_.toLocal8Bit());  // no user-dirs.dirs: Music in the home
+    f.FormCreateFor("/usr/bin/tonvera", onlyMusic);
+    EXPECT_EQ(f.ProgramFolder, "/usr/bin/");
+    EXPECT_EQ(f.FilenameEdit2->FileName(), music + "/out.wav");
+    EXPECT_EQ(f.FilenameEdit2->text(), "\"" + music + "/out.wav\"");  // the folder has a blank
+    EXPECT_TRUE(messages_.empty());
+
+    // The real probe: the folder this suite runs from keeps the output beside the program.
+    f.FormCreateFor(QCoreApplication::applicationFilePath());
+    EXPECT_EQ(f.FilenameEdit2->FileName(), QCoreApplication::applicationDirPath() + "/out.wav");
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+// The sound server's MCI service: what it refuses before a device or a server is involved.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/mci.h"
+#include "platform/pulse/pulse_backend.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+class PulseMciRefusals : public testsupport::TempFolderTest {
+  protected:
+    MCIERROR Open(DWORD_PTR flags, const char* type, const std::string& element) {
+        MCI_OPEN_PARMSA parms{};
+        parms.lpstrDeviceType = type;
+        parms.lpstrElementName = element.c_str();
+        return mci_->SendCommand(0, MCI_OPEN, flags, reinterpret_cast<DWORD_PTR>(&parms));
+    }
+    std::string Text(MCIERROR error) const {
+        std::string text;
+        EXPECT_TRUE(mci_->ErrorText(error, &text)) << error;
+        return text;
+    }
+
+    std::unique_ptr<platform::MciService> mci_ = platform::pulse::MakeMci();
+};
+
+TEST_F(PulseMciRefusals, AnOpensRecordAndFlagsAreCheckedBeforeItsFile) {
+    const std::string song = Path("song.mid");
+    EXPECT_EQ(mci_->SendCommand(0, MCI_OPEN, MCI_OPEN_ELEMENT, 0), MCIERR_NULL_PARAMETER_BLOCK);
+    // A flag these devices know but do not do says why, before any unknown flag counts.
+    EXPECT_EQ(Open(MCI_OPEN_ELEMENT | MCI_OPEN_ALIAS | 0x10000, nullptr, song),
+              MCIERR_UNSUPPORTED_FUNCTION);
+    EXPECT_NE(Text(MCIERR_UNSUPPORTED_FUNCTION).find("Aliases"), std::string::npos);
+    EXPECT_EQ(Open(MCI_OPEN_ELEMENT | 0x10000, nullptr, song), MCIERR_UNRECOGNIZED_KEYWORD);
+    EXPECT_EQ(Open(MCI_WAIT, nullptr, song), MCIERR_MISSING_PARAMETER);
+    EXPECT_EQ(Open(MCI_OPEN_TYPE, "sequencer", song), MCIERR_FILENAME_REQUIRED);
+    EXPECT_NE(Text(MCIERR_FILENAME_REQUIRED).find("name one"), std::string::npos);
+    EXPECT_EQ(Open(MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, "vcr", song), MCIERR_INVALID_DEVICE_NAME);
+
+    // The file's own faults carry its name in the text.
+    EXPECT_EQ(Open(MCI_OPEN_ELEMENT | MCI_WAIT | MCI_NOTIFY, nullptr, song), MCIERR_FILE_NOT_FOUND);
+    EXPECT_NE(Text(MCIERR_FILE_NOT_FOUND).find(song), std::string::npos);
+}
+
+TEST_F(PulseMciRefusals, CommandsForNoOpenDeviceNameTheDeviceFirst) {
+    MCI_GENERIC_PARMS parms{};
+    const auto record = reinterpret_cast<DWORD_PTR>(&parms);
+    for (UINT msg : {MCI_PLAY, MCI_STOP, MCI_CLOSE, MCI_STATUS, UINT(0x0999)})
+        EXPECT_EQ(mci_->SendCommand(5, msg, MCI_WAIT, record), MCIERR_INVALID_DEVICE_ID) << msg;
+    EXPECT_EQ(mci_->SendCommand(5, MCI_SET, 0xFFFF0000, 0), MCIERR_INVALID_DEVICE_ID);
+}
+
+}  // namespace
