@@ -179,6 +179,7 @@ bool PlaybackStream::Play(EndHandler onEnd) {
     startFrame_ = keptFrame_;
     draining_ = false;
     segments_.clear();
+    musicFromByte_ = -1;
     onEnd_ = std::move(onEnd);
     playing_ = true;
     return true;
@@ -288,6 +289,7 @@ void PlaybackStream::Fill(size_t nbytes) {
             const uint64_t frame = source_->Frame();
             source_->Render(chunk_.data(), kChunkFrames);
             if (tap_) tap_->Music(chunk_.data(), kChunkFrames);
+            if (musicFromByte_ < 0) musicFromByte_ = at;
             if (!segments_.empty() &&
                 segments_.back().byte + int64_t(segments_.back().frames * kFrameBytes) == at &&
                 segments_.back().frame + segments_.back().frames == frame) {
@@ -313,8 +315,14 @@ void PlaybackStream::OnWrite(pa_stream*, size_t nbytes, void* userdata) {
     static_cast<PlaybackStream*>(userdata)->Fill(nbytes);
 }
 
-void PlaybackStream::OnUnderflow(pa_stream*, void* userdata) {
-    static_cast<PlaybackStream*>(userdata)->underflows_.fetch_add(1);
+// Only music that ran short counts. A stop flushes the queue, and the server may find it empty
+// before the silence that follows arrives: that costs nothing of the music.
+void PlaybackStream::OnUnderflow(pa_stream* s, void* userdata) {
+    auto* self = static_cast<PlaybackStream*>(userdata);
+    if (!self->playing_ || self->musicFromByte_ < 0) return;
+    const int64_t at = pa_stream_get_underflow_index(s);
+    if (at >= 0 && at < self->musicFromByte_) return;
+    self->underflows_.fetch_add(1);
 }
 
 void PlaybackStream::OnState(pa_stream* s, void* userdata) {

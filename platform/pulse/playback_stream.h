@@ -104,6 +104,7 @@ class PlaybackStream {
     uint64_t keptFrame_ = 0;   // the position while not playing
     uint64_t startFrame_ = 0;  // the music frame the current play began at
     std::deque<Segment> segments_;
+    int64_t musicFromByte_ = -1;  // stream index of the current play's first music, once written
     int64_t written_ = 0;  // bytes written; the write index until the first flush
     bool flushed_ = false;
     bool failed_ = false;
