@@ -4,16 +4,9 @@
 # in PULSE_SERVER, else starts a private one for the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build" -j2 --target tonvera >/dev/null
-dir=$(mktemp -d /tmp/tonvera-bench.XXXXXX)
-cleanup() { [ -f "$dir/server/pid" ] && scripts/private-pulse.sh stop "$dir/server"; rm -rf "$dir"; }
-trap cleanup EXIT
-if [ -z "${PULSE_SERVER:-}" ]; then
-  eval "$(scripts/private-pulse.sh start "$dir/server")"
-  export PULSE_SERVER
-fi
+. bench/bench_lib.sh
+bench_build tonvera
+bench_scratch_and_server
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/time -f '%U %S %e' -o "$dir/time" \
   "$build/tonvera" examples/demo.mid "$dir/demo.wav" 2>/dev/null
 read -r user sys wall < "$dir/time"

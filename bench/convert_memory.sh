@@ -7,19 +7,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 lengths=("$@"); [ "${#lengths[@]}" -gt 0 ] || lengths=(10 600)
-build=${BUILD_DIR:-build}
+. bench/bench_lib.sh
 if [ ! -x /usr/bin/time ]; then
   if [ "$(id -u)" -eq 0 ]; then apt-get install -y time >/dev/null; else sudo apt-get install -y time >/dev/null; fi
 fi
-cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build" -j2 --target tonvera >/dev/null
-dir=$(mktemp -d /tmp/tonvera-bench.XXXXXX)
-cleanup() { [ -f "$dir/server/pid" ] && scripts/private-pulse.sh stop "$dir/server"; rm -rf "$dir"; }
-trap cleanup EXIT
-if [ -z "${PULSE_SERVER:-}" ]; then
-  eval "$(scripts/private-pulse.sh start "$dir/server")"
-  export PULSE_SERVER
-fi
+bench_build tonvera
+bench_scratch_and_server
 
 for seconds in "${lengths[@]}"; do
   # A piano melody of half-second notes, long enough for the given length.

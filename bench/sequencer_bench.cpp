@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/bench_clock.h"
+#include "bench/smf_track.h"
 #include "platform/mci.h"
 #include "platform/pulse/pulse_backend.h"
 #include "platform/services.h"
@@ -46,44 +47,9 @@ uint32_t ExpectedMs() {
     return uint32_t(micros / 1000);
 }
 
-struct Track {
-    struct Event {
-        uint32_t tick;
-        std::vector<uint8_t> bytes;
-    };
-    std::vector<Event> events;
-    void Add(uint32_t tick, std::vector<uint8_t> bytes) {
-        events.push_back({tick, std::move(bytes)});
-    }
-    void Note(uint32_t tick, uint32_t length, uint8_t ch, uint8_t key, uint8_t vel) {
-        Add(tick, {uint8_t(0x90 | ch), key, vel});
-        Add(tick + length, {uint8_t(0x80 | ch), key, 0});
-    }
-    std::vector<uint8_t> Chunk(uint32_t end) {
-        std::stable_sort(events.begin(), events.end(),
-                         [](const Event& a, const Event& b) { return a.tick < b.tick; });
-        std::vector<uint8_t> body;
-        uint32_t last = 0;
-        auto put = [&](uint32_t tick, const std::vector<uint8_t>& bytes) {
-            uint32_t delta = tick - last;
-            last = tick;
-            std::vector<uint8_t> v{uint8_t(delta & 0x7F)};
-            while (delta >>= 7) v.insert(v.begin(), uint8_t(0x80 | (delta & 0x7F)));
-            body.insert(body.end(), v.begin(), v.end());
-            body.insert(body.end(), bytes.begin(), bytes.end());
-        };
-        for (const auto& e : events) put(std::min(e.tick, end), e.bytes);
-        put(end, {0xFF, 0x2F, 0x00});
-        std::vector<uint8_t> out{'M', 'T', 'r', 'k'};
-        for (int s = 24; s >= 0; s -= 8) out.push_back(uint8_t(body.size() >> s));
-        out.insert(out.end(), body.begin(), body.end());
-        return out;
-    }
-};
-
 std::vector<uint8_t> Song() {
     const uint32_t end = TotalBeats() * kDivision;
-    std::vector<Track> tracks(6);
+    std::vector<bench::SmfTrack> tracks(6);
     uint32_t at = 0;
     for (auto t : kTempi) {
         tracks[0].Add(at, {0xFF, 0x51, 0x03, uint8_t(t.microsPerQuarter >> 16),
@@ -114,25 +80,7 @@ std::vector<uint8_t> Song() {
                            uint8_t(60 + 10 * (s == 0)));
         if (beat % 8 == 7) tracks[5].Note(t + kDivision / 2, 40, 9, 49, 100);  // crash
     }
-    std::vector<uint8_t> file{'M',
-                              'T',
-                              'h',
-                              'd',
-                              0,
-                              0,
-                              0,
-                              6,
-                              0,
-                              1,
-                              0,
-                              uint8_t(tracks.size()),
-                              uint8_t(kDivision >> 8),
-                              uint8_t(kDivision & 0xFF)};
-    for (auto& t : tracks) {
-        const auto chunk = t.Chunk(end);
-        file.insert(file.end(), chunk.begin(), chunk.end());
-    }
-    return file;
+    return bench::SmfFile(kDivision, tracks, end);
 }
 
 DWORD Status(MCIDEVICEID id, DWORD item) {
