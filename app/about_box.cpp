@@ -113,6 +113,28 @@ TAboutBox::TAboutBox(QWidget* parent)
     Panel1 = new BevelPanel(this, QColor(240, 202, 166));
     Panel1->setGeometry(8, 8, 649, 385);
 
+    BuildLogo();
+    BuildTexts();
+
+    BitBtnXP1 = new TBitBtnXP(Panel1);
+    BitBtnXP1->setGeometry(336, 240, 169, 25);
+    BitBtnXP1->SetCaption(QStringLiteral("www.brennholt.example"));
+    BitBtnXP1->SetGlyph(GlobeGlyph());
+    connect(BitBtnXP1, &TBitBtnXP::clicked, this, &TAboutBox::BitBtnXP1Click);
+
+    BitBtn1 = new TBitBtnXP(this);
+    BitBtn1->setGeometry(241, 404, 181, 37);
+    // The kind brings the caption "OK", its glyph, the default role and the modal result 1.
+    BitBtn1->SetKind(bkOK);
+
+    setTabOrder(BitBtnXP1, BitBtn1);
+    // Enter at once closes the dialog, as on the default button.
+    BitBtn1->setFocus();
+
+    FormCreate();
+}
+
+void TAboutBox::BuildLogo() {
     ProgramIcon = new QLabel(Panel1);
     QFile logo(QString::fromLatin1(kLogoResource));
     if (logo.open(QIODevice::ReadOnly)) {
@@ -121,7 +143,9 @@ TAboutBox::TAboutBox(QWidget* parent)
         if (!picture.image.isNull()) ProgramIcon->setPixmap(QPixmap::fromImage(picture.image));
     }
     ProgramIcon->setGeometry(16, 40, 306, 322);
+}
 
+void TAboutBox::BuildTexts() {
     ProductName = MakeLabel(
         Panel1, QStringLiteral("Tonvera \u2013 software from the Brennholt workshop"), 8, 8);
     ProductName->setFont(ProductFont());
@@ -148,23 +172,6 @@ TAboutBox::TAboutBox(QWidget* parent)
         QStringLiteral("News, updates and more programs from our workshop are waiting for you on "
                        "our web site: www.brennholt.example"),
         QRect(336, 128, 238, 121));
-
-    BitBtnXP1 = new TBitBtnXP(Panel1);
-    BitBtnXP1->setGeometry(336, 240, 169, 25);
-    BitBtnXP1->SetCaption(QStringLiteral("www.brennholt.example"));
-    BitBtnXP1->SetGlyph(GlobeGlyph());
-    connect(BitBtnXP1, &TBitBtnXP::clicked, this, &TAboutBox::BitBtnXP1Click);
-
-    BitBtn1 = new TBitBtnXP(this);
-    BitBtn1->setGeometry(241, 404, 181, 37);
-    // The kind brings the caption "OK", its glyph, the default role and the modal result 1.
-    BitBtn1->SetKind(bkOK);
-
-    setTabOrder(BitBtnXP1, BitBtn1);
-    // Enter at once closes the dialog, as on the default button.
-    BitBtn1->setFocus();
-
-    FormCreate();
 }
 
 void TAboutBox::FormCreate() {

@@ -56,6 +56,9 @@ class TAboutBox : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void BuildLogo();
+    void BuildTexts();
+
     UrlOpener opener_;
     QPoint lastPos_;
     bool placed_ = false;

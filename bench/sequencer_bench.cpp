@@ -92,6 +92,53 @@ DWORD Status(MCIDEVICEID id, DWORD item) {
     return DWORD(p.dwReturn);
 }
 
+// Another thread spinning while the piece plays, as on a loaded machine; its own CPU time is
+// taken out of the figure.
+class Spinner {
+  public:
+    explicit Spinner(bool on) : spin_(on), thread_([this] { Run(); }) {}
+    ~Spinner() { Stop(); }
+    double Stop() {
+        spin_ = false;
+        if (thread_.joinable()) thread_.join();
+        return cpu_;
+    }
+
+  private:
+    void Run() {
+        volatile uint64_t x = 0;
+        while (spin_.load(std::memory_order_relaxed)) x = x + 1;
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        cpu_ = double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    }
+    std::atomic<bool> spin_;
+    double cpu_ = 0;
+    std::thread thread_;
+};
+
+struct Figures {
+    bool busy;
+    uint32_t length, position;
+    int backwards;
+    double openCpu, openWall, playWall, playCpu;
+    uint32_t underflows;
+};
+
+void Print(const Figures& f) {
+    const double music = f.length / 1000.0;
+    std::printf("sequencer_bench%s\n", f.busy ? " (another thread spinning)" : "");
+    std::printf("  length            %u ms, tempo map %u ms%s\n", f.length, ExpectedMs(),
+                f.length == ExpectedMs() ? "" : "  MISMATCH");
+    std::printf("  final position    %u ms, went back %d times\n", f.position, f.backwards);
+    std::printf("  open              %.3f CPU-s, %.3f wall-s (SoundFont, stream)\n", f.openCpu,
+                f.openWall);
+    std::printf("  play              %.2f wall-s for %.2f s of music (release tail included)\n",
+                f.playWall, music);
+    std::printf("  CPU-s per music-s %.4f\n", f.playCpu / music);
+    std::printf("  underflows        %u\n", f.underflows);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,15 +165,7 @@ int main(int argc, char** argv) {
     const MCIDEVICEID id = open.wDeviceID;
     const double cpu1 = CpuSeconds(), wall1 = WallSeconds();
 
-    std::atomic<bool> spin{busy};
-    double spinCpu = 0;  // the spinner's own CPU time, taken out of the figure
-    std::thread spinner([&] {
-        volatile uint64_t x = 0;
-        while (spin.load(std::memory_order_relaxed)) x = x + 1;
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        spinCpu = double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-    });
+    Spinner spinner(busy);
 
     MCI_PLAY_PARMS play{};
     mciSendCommandA(id, MCI_PLAY, 0, reinterpret_cast<DWORD_PTR>(&play));
@@ -140,8 +179,7 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     const double cpu3 = CpuSeconds(), wall3 = WallSeconds();
-    spin = false;
-    spinner.join();
+    const double spinCpu = spinner.Stop();
 
     const uint32_t length = Status(id, MCI_STATUS_LENGTH);
     const uint32_t position = Status(id, MCI_STATUS_POSITION);
@@ -152,17 +190,7 @@ int main(int argc, char** argv) {
     std::remove(path.c_str());
     rmdir(dir);
 
-    const double music = length / 1000.0;
-    const double playCpu = std::max(0.0, cpu3 - cpu2 - spinCpu);
-    std::printf("sequencer_bench%s\n", busy ? " (another thread spinning)" : "");
-    std::printf("  length            %u ms, tempo map %u ms%s\n", length, ExpectedMs(),
-                length == ExpectedMs() ? "" : "  MISMATCH");
-    std::printf("  final position    %u ms, went back %d times\n", position, backwards);
-    std::printf("  open              %.3f CPU-s, %.3f wall-s (SoundFont, stream)\n", cpu1 - cpu0,
-                wall1 - wall0);
-    std::printf("  play              %.2f wall-s for %.2f s of music (release tail included)\n",
-                wall3 - wall2, music);
-    std::printf("  CPU-s per music-s %.4f\n", playCpu / music);
-    std::printf("  underflows        %u\n", underflows);
+    Print({busy, length, position, backwards, cpu1 - cpu0, wall1 - wall0, wall3 - wall2,
+           std::max(0.0, cpu3 - cpu2 - spinCpu), underflows});
     return length == ExpectedMs() && underflows == 0 ? 0 : 1;
 }
