@@ -217,10 +217,13 @@ TEST_F(SoundPath, ManyFilesAreRecordedOneAfterAnotherAndAFailingOneDoesNotStopTh
     EXPECT_FALSE(std::filesystem::exists(out + "/bad.wav"));
 }
 
-TEST_F(SoundPath, AServerThatStallsLeavesAHoleThatIsReported) {
+// A stopped server either costs music, and the program says so, or costs nothing: PipeWire's
+// pulse server may hold the streams while its graph sleeps, and then the file must be the render.
+TEST_F(SoundPath, AServerThatStallsCostsNothingOrTheProgramSaysWhatWasLost) {
     testsupport::PrivateServer server({"speakers"});
     ASSERT_TRUE(server.ok());
-    const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
+    // Eight seconds: the stall falls inside the music however slowly the program starts.
+    const std::string midi = Midi("ensemble.mid", Ensemble(16, 60));
     const std::string wav = Path("stalled.wav");
     testsupport::Program p(Args(midi, wav, 30));
     ASSERT_TRUE(p.started());
@@ -230,8 +233,16 @@ TEST_F(SoundPath, AServerThatStallsLeavesAHoleThatIsReported) {
     QThread::msleep(1000);
     ::kill(server.graphPid(), SIGCONT);
     const auto run = p.Wait();
+    std::printf("[ measure ] after a 1-s stall: exit %d\n", run.exitCode);
+    if (run.exitCode == 0) {
+        ExpectTheRender(midi, wav, 30);
+        return;
+    }
     EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
-    EXPECT_TRUE(run.stdErr.contains("ms missing")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("gaps")) << run.stdErr.toStdString();
+    // PulseAudio's timer-driven sink catches up on the lost second: a hole at a known place.
+    if (!testsupport::OnPipeWire())
+        EXPECT_TRUE(run.stdErr.contains("ms missing")) << run.stdErr.toStdString();
 }
 
 }  // namespace
