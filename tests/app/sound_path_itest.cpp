@@ -126,7 +126,8 @@ TEST_F(SoundPath, TwoConversionsAtOnceEachHoldOnlyTheirOwnMusic) {
 TEST_F(SoundPath, ANewDefaultSinkMidRunChangesNothingInTheFile) {
     testsupport::PrivateServer server({"speakers", "headphones"});
     ASSERT_TRUE(server.ok());
-    const std::string midi = Midi("ensemble.mid", Ensemble(6, 60));
+    // Long enough that the change falls inside the music on a slow start too.
+    const std::string midi = Midi("ensemble.mid", Ensemble(12, 60));
     const std::string wav = Path("moved.wav");
     testsupport::Program p(Args(midi, wav, 30));
     ASSERT_TRUE(p.started());
