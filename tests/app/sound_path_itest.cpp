@@ -242,8 +242,9 @@ TEST_F(SoundPath, AServerThatStallsCostsNothingOrTheProgramSaysWhatWasLost) {
     EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
     EXPECT_TRUE(run.stdErr.contains("gaps")) << run.stdErr.toStdString();
     // PulseAudio's timer-driven sink catches up on the lost second: a hole at a known place.
-    if (!testsupport::OnPipeWire())
+    if (!testsupport::OnPipeWire()) {
         EXPECT_TRUE(run.stdErr.contains("ms missing")) << run.stdErr.toStdString();
+    }
 }
 
 }  // namespace
