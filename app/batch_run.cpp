@@ -9,6 +9,29 @@
 
 namespace app {
 
+void TellPassedOver(const TBatchJob& job, TBatchTally& tally) {
+    const bool skip = job.kind == TBatchJob::Kind::kSkip;
+    (skip ? tally.skipped : tally.failed)++;
+    ShowMessage({(skip ? QStringLiteral("Skipped %1: %2") : QStringLiteral("%1: %2"))
+                     .arg(FromLocal(job.midi), FromLocal(job.why))});
+}
+
+void TellConverted(const std::string& midi, const std::string& wav, int32_t lengthMs,
+                   TBatchTally& tally) {
+    ++tally.converted;
+    tally.musicMs += uint64_t(std::max(lengthMs, 0));
+    ShowMessage({QStringLiteral("%1: converted from %2 (%3).")
+                     .arg(FromLocal(wav), FromLocal(midi),
+                          QString::fromStdString(FormatClock(lengthMs)))});
+}
+
+int TellTally(TBatchTally& tally, std::chrono::steady_clock::time_point start, int signal) {
+    tally.wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ShowMessage({QString::fromStdString(tally.Text())});
+    return tally.ExitCode(signal);
+}
+
 int RunRecordedBatch(
     const std::vector<TBatchJob>& plan,
     const std::function<TRunOutcome(const TBatchJob&, const std::string& place)>& convert) {
@@ -21,10 +44,7 @@ int RunRecordedBatch(
     int number = 0;
     for (const TBatchJob& job : plan) {
         if (job.kind != TBatchJob::Kind::kConvert) {
-            const bool skip = job.kind == TBatchJob::Kind::kSkip;
-            (skip ? tally.skipped : tally.failed)++;
-            ShowMessage({(skip ? QStringLiteral("Skipped %1: %2") : QStringLiteral("%1: %2"))
-                             .arg(FromLocal(job.midi), FromLocal(job.why))});
+            TellPassedOver(job, tally);
             continue;
         }
         if (signal) {
@@ -37,20 +57,12 @@ int RunRecordedBatch(
             "[" + std::to_string(++number) + "/" + std::to_string(total) + "] ";
         const TRunOutcome outcome = convert(job, place);
         signal = outcome.signal;
-        if (outcome.whole) {
-            ++tally.converted;
-            tally.musicMs += uint64_t(std::max(outcome.lengthMs, 0));
-            ShowMessage({QStringLiteral("%1: converted from %2 (%3).")
-                             .arg(FromLocal(job.wav), FromLocal(job.midi),
-                                  QString::fromStdString(FormatClock(outcome.lengthMs)))});
-        } else {
+        if (outcome.whole)
+            TellConverted(job.midi, job.wav, outcome.lengthMs, tally);
+        else
             ++tally.failed;
-        }
     }
-    tally.wallSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    ShowMessage({QString::fromStdString(tally.Text())});
-    return tally.ExitCode(signal);
+    return TellTally(tally, start, signal);
 }
 
 }  // namespace app

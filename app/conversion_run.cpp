@@ -21,8 +21,6 @@ namespace app {
 
 namespace {
 
-constexpr uint64_t kBytesPerSecond = 176400;
-
 // One of the device's own status items; 0 when it cannot tell.
 DWORD_PTR DeviceStatus(TMediaPlayer& player, DWORD item) {
     if (!player.IsOpen()) return 0;
@@ -63,7 +61,7 @@ TRunOutcome TConversionRun::Execute() {
     CheckOutput();
     OpenMidi();
     if (f_.commandLineRun_) {
-        const uint64_t limitMs = engine::kLargestCapture * 1000 / kBytesPerSecond;
+        const uint64_t limitMs = engine::kLargestCapture * 1000 / engine::kCaptureBytesPerSecond;
         QString note = QStringLiteral("%1 plays for %2; recording it in real time into %3.")
                            .arg(FromLocal(midi_), QString::fromStdString(FormatClock(lengthMs_)),
                                 FromLocal(wav_));

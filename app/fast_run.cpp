@@ -10,12 +10,14 @@
 #include <thread>
 
 #include "app/batch_plan.h"
+#include "app/batch_run.h"
 #include "app/clock_text.h"
 #include "app/console_line.h"
 #include "app/local_names.h"
 #include "app/messages.h"
 #include "app/output_checks.h"
 #include "app/signal_flag.h"
+#include "engine/capture_limit.h"
 #include "engine/fast_conversion.h"
 #include "platform/mci.h"
 
@@ -69,8 +71,8 @@ void Convert(TFastJob& job, int volume, const std::atomic<int>& stop,
     TRunEnding ending;
     ending.target = job.wav;
     ending.signal = fc.stopped ? stop.load() : 0;
-    ending.lastPositionMs = int32_t(std::min<uint64_t>(fc.file.bytesCaptured / 4 * 1000 / 44100,
-                                                       INT32_MAX));
+    ending.lastPositionMs = int32_t(
+        std::min<uint64_t>(fc.file.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond, INT32_MAX));
     ending.readInPart = ReadInPart(fc.cut);
     job.report = ReportConversion(fc.file, ending);
 }
@@ -145,10 +147,7 @@ int TFastBatch::Run() {
             jobs_.back()->wav = planned.wav;
             continue;
         }
-        const bool skip = planned.kind == TBatchJob::Kind::kSkip;
-        (skip ? tally_.skipped : tally_.failed)++;
-        ShowMessage({(skip ? QStringLiteral("Skipped %1: %2") : QStringLiteral("%1: %2"))
-                         .arg(FromLocal(planned.midi), FromLocal(planned.why))});
+        TellPassedOver(planned, tally_);
     }
     const size_t workers =
         std::min<size_t>(jobs_.size(), std::max(1u, std::thread::hardware_concurrency()));
@@ -169,9 +168,7 @@ int TFastBatch::Run() {
     }
     for (auto& t : threads) t.join();
     console.End();
-    tally_.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-    ShowMessage({QString::fromStdString(tally_.Text())});
-    return tally_.ExitCode(stop_.Flag().load());
+    return TellTally(tally_, start, stop_.Flag().load());
 }
 
 void TFastBatch::Work() {
@@ -189,15 +186,10 @@ void TFastBatch::Work() {
 }
 
 void TFastBatch::Tell(const TFastJob& job) {
-    if (job.report.Whole()) {
-        ++tally_.converted;
-        tally_.musicMs += job.lengthMs.load();
-        ShowMessage({QStringLiteral("%1: converted from %2 (%3).")
-                         .arg(FromLocal(job.wav), FromLocal(job.midi),
-                              QString::fromStdString(FormatClock(int32_t(job.lengthMs.load()))))});
-    } else {
+    if (job.report.Whole())
+        TellConverted(job.midi, job.wav, int32_t(job.lengthMs.load()), tally_);
+    else
         ++tally_.failed;
-    }
     // Warnings of a whole file, and why the others failed, each under the file's name.
     for (const TFinding& f : job.report.Findings())
         ShowMessage({QStringLiteral("%1: %2").arg(FromLocal(job.midi), f.text), TMsgIcon::miWarning});

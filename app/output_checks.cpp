@@ -10,7 +10,6 @@ namespace app {
 
 namespace {
 
-constexpr uint64_t kBytesPerSecond = 176400;
 constexpr uint64_t kHeaderBytes = 44;
 
 std::string Refused(const std::string& wav, const std::string& why) {
@@ -25,9 +24,11 @@ std::string OutputRefusal(const std::string& midi, const std::string& wav) {
 }
 
 std::string SpaceRefusal(const std::string& wav, int64_t lengthMs) {
-    const uint64_t bytes = std::min(uint64_t(std::max<int64_t>(lengthMs, 0)) * kBytesPerSecond / 1000,
-                                    engine::kLargestCapture);
-    return Refused(wav, platform::CheckFreeSpace(platform::ResolveTarget(wav), bytes + kHeaderBytes));
+    const uint64_t length = uint64_t(std::max<int64_t>(lengthMs, 0));
+    const uint64_t bytes =
+        std::min(length * engine::kCaptureBytesPerSecond / 1000, engine::kLargestCapture);
+    return Refused(wav,
+                   platform::CheckFreeSpace(platform::ResolveTarget(wav), bytes + kHeaderBytes));
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 #include "app/clock_text.h"
 #include "app/local_names.h"
 #include "app/stop_signals.h"
+#include "engine/capture_limit.h"
 #include "platform/mci.h"
 
 namespace app {
@@ -107,7 +108,7 @@ QString TRunReport::Text() const {
 }
 
 std::string RecordedTime(uint64_t bytes) {
-    const uint64_t ms = bytes * 1000 / 176400;
+    const uint64_t ms = bytes * 1000 / engine::kCaptureBytesPerSecond;
     return FormatClock(int32_t(std::min<uint64_t>(ms, INT32_MAX)));
 }
 

@@ -3,17 +3,22 @@
 // conversions, whose workers look at it between render chunks): the first signal's number,
 // 0 while none came. The previous handlers come back when it goes.
 #include <atomic>
+#include <optional>
+
+#include "app/signal_handlers.h"
 
 namespace app {
 
 class TSignalFlag {
   public:
     TSignalFlag();
-    ~TSignalFlag();
     TSignalFlag(const TSignalFlag&) = delete;
     TSignalFlag& operator=(const TSignalFlag&) = delete;
 
     const std::atomic<int>& Flag() const;
+
+  private:
+    std::optional<TStopHandlers> handlers_;
 };
 
 }  // namespace app

@@ -12,8 +12,6 @@ namespace app {
 namespace {
 
 int g_pipe[2] = {-1, -1};
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction g_old[3];
 
 void OnSignal(int signal) {
     const int saved = errno;
@@ -45,17 +43,13 @@ TStopSignals::TStopSignals(std::function<void(int)> onSignal, QObject* parent)
     if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &TStopSignals::Drain);
-
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &sa, &g_old[i]);
+    handlers_.emplace(OnSignal);
 }
 
 TStopSignals::~TStopSignals() {
     if (!notifier_) return;
-    for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &g_old[i], nullptr);
+    // The old handlers first: no signal may write into the pipe once it is closed.
+    handlers_.reset();
     notifier_.reset();
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

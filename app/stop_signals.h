@@ -5,6 +5,9 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "app/signal_handlers.h"
 
 class QSocketNotifier;
 
@@ -23,6 +26,7 @@ class TStopSignals : public QObject {
 
     std::function<void(int)> onSignal_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::optional<TStopHandlers> handlers_;
 };
 
 // "SIGINT", "SIGTERM", "SIGHUP", or "signal n".

@@ -7,14 +7,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}; files=${2:-8}
-build=${BUILD_DIR:-build}
+. bench/bench_lib.sh
 if ! command -v fluidsynth >/dev/null; then
   echo "fast_bench: installing the fluidsynth command for the comparison" >&2
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get install -y -qq --no-install-recommends fluidsynth >/dev/null
 fi
-cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build" -j2 --target tonvera write_song >/dev/null
+bench_build tonvera write_song
 dir=$(mktemp -d /tmp/tonvera-fast-bench.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
 "$build/bench/write_song" "$seconds" "$dir/piece.mid"

@@ -6,6 +6,8 @@
 
 namespace engine {
 
+// 44 100 stereo 16-bit frames a second.
+constexpr uint64_t kCaptureBytesPerSecond = 44100 * 4;
 constexpr uint64_t kLargestCapture = kLargestWaveData / 4 * 4;
 
 // For tests, which cannot record 4 GB: the limit of the next captures (rounded down to whole

@@ -88,11 +88,11 @@ FastConversion ConvertFast(const std::string& midi, const std::string& wav, int 
         [&](const int16_t* data, size_t count) { return w.Take(data, count); }, &song,
         &out.renderError);
     out.cut = song.cut;
-    if (whole || !result.writeError.empty() || result.reachedSizeLimit)
-        out.renderError.clear();
-    if (!refused.empty()) out.refused = refused;
+    out.refused = refused;
     out.stopped = !whole && stop && stop->load() != 0;
-    if (out.stopped) out.renderError.clear();
+    // The render's own reason only when nothing else ended it: the file, its size, a stop.
+    if (whole || !result.writeError.empty() || result.reachedSizeLimit || out.stopped)
+        out.renderError.clear();
     if (!out.renderError.empty() || !out.refused.empty()) {
         // The file could not be rendered at all: nothing of it is kept.
         w.file.reset();
