@@ -171,7 +171,12 @@ std::vector<CaptureGap> Gaps(HWAVEIN device) {
     }
     found.resize(std::min<size_t>(count, found.size()));
     std::vector<CaptureGap> gaps;
-    for (const WAVEINGAP& g : found) gaps.push_back({g.dwPosition, g.dwLength});
+    for (const WAVEINGAP& g : found) {
+        const auto kind = g.dwKind == WAVEINGAP_SILENCE      ? CaptureGap::Kind::kSilenceInserted
+                          : g.dwKind == WAVEINGAP_ENDS_EARLY ? CaptureGap::Kind::kEndsEarly
+                                                             : CaptureGap::Kind::kMissing;
+        gaps.push_back({g.dwPosition, g.dwLength, kind});
+    }
     return gaps;
 }
 
@@ -258,6 +263,9 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
         waveInPrepareHeader(s.device, &s.header2, sizeof(WAVEHDR));
         waveInAddBuffer(s.device, &s.header1, sizeof(WAVEHDR));
         waveInAddBuffer(s.device, &s.header2, sizeof(WAVEHDR));
+    } else {
+        // Nothing can be recorded: the music must not even start.
+        s.ended.store(true);
     }
     s.toggle = 0;
     s.thread->Resume();
@@ -270,8 +278,10 @@ CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {
     if (!s.thread) return result;
     result.deviceOpened = s.deviceOpened;
 
-    s.thread->Terminate();
+    // The thread keeps re-queueing until the device has handed over everything recorded
+    // before the stop, which may be more than the two buffers hold.
     waveInStop(s.device);
+    s.thread->Terminate();
     result.gaps = Gaps(s.device);
     waveInReset(s.device);
     waveInClose(s.device);

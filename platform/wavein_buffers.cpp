@@ -35,6 +35,7 @@ MMRESULT WaveInBuffers::Add(WAVEHDR* pwh, UINT cbwh) {
     pwh->dwBytesRecorded = 0;
     pwh->dwFlags = (pwh->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     queue_.push_back(pwh);
+    FillFromWaiting();
     changed_.notify_all();
     return MMSYSERR_NOERROR;
 }
@@ -50,9 +51,10 @@ void WaveInBuffers::Start() {
     changed_.notify_all();
 }
 
-void WaveInBuffers::Stop() {
-    std::lock_guard lock(mutex_);
+void WaveInBuffers::Stop(std::chrono::milliseconds patience) {
+    std::unique_lock lock(mutex_);
     started_ = false;
+    changed_.wait_for(lock, patience, [this] { return waiting_.empty() || closed_; });
     if (!queue_.empty() && filled_ > 0) {
         WAVEHDR* current = queue_.front();
         queue_.pop_front();
@@ -82,6 +84,14 @@ size_t WaveInBuffers::Deliver(const void* data, size_t count) {
     std::lock_guard lock(mutex_);
     if (!started_) return 0;
     const auto* in = static_cast<const char*>(data);
+    // Nothing overtakes what already waits.
+    const size_t taken = waiting_.empty() ? Fill(in, count) : 0;
+    recorded_ += taken;
+    if (taken < count) Wait(in ? in + taken : nullptr, count - taken);
+    return count;
+}
+
+size_t WaveInBuffers::Fill(const char* in, size_t count) {
     size_t taken = 0;
     while (taken < count && !queue_.empty()) {
         WAVEHDR* h = queue_.front();
@@ -99,6 +109,58 @@ size_t WaveInBuffers::Deliver(const void* data, size_t count) {
         }
     }
     return taken;
+}
+
+void WaveInBuffers::Wait(const char* in, size_t count) {
+    if (!in) {
+        if (!waiting_.empty() && waiting_.back().sound.empty())
+            waiting_.back().silence += count;
+        else
+            waiting_.push_back({{}, 0, count});
+        waitingBytes_ += count;
+        recorded_ += count;
+        return;
+    }
+    const size_t room = kMostWaiting - std::min(kMostWaiting, waitingSound_);
+    const size_t kept = std::min(room, count);
+    if (kept) {
+        waiting_.push_back({std::vector<char>(in, in + kept), 0, 0});
+        waitingBytes_ += kept;
+        waitingSound_ += kept;
+        recorded_ += kept;
+    }
+    if (kept == count) return;
+    // The recording goes on after the hole: the lost bytes take no place in it.
+    if (!lost_.empty() && lost_.back().at == recorded_)
+        lost_.back().bytes += count - kept;
+    else
+        lost_.push_back({recorded_, count - kept});
+}
+
+void WaveInBuffers::FillFromWaiting() {
+    while (!waiting_.empty() && !queue_.empty()) {
+        Piece& p = waiting_.front();
+        const size_t size = p.size();
+        const size_t n = Fill(p.sound.empty() ? nullptr : p.sound.data() + p.used, size);
+        waitingBytes_ -= n;
+        if (p.sound.empty()) {
+            p.silence -= n;
+        } else {
+            waitingSound_ -= n;
+            p.used += n;
+        }
+        if (n == size) waiting_.pop_front();
+    }
+}
+
+size_t WaveInBuffers::Waiting() const {
+    std::lock_guard lock(mutex_);
+    return waitingBytes_;
+}
+
+std::vector<WaveInBuffers::LostStretch> WaveInBuffers::Lost() const {
+    std::lock_guard lock(mutex_);
+    return lost_;
 }
 
 size_t WaveInBuffers::Room() const {
@@ -126,6 +188,8 @@ void WaveInBuffers::HandBack(WAVEHDR* pwh, DWORD bytes) {
 }
 
 void WaveInBuffers::ReturnAll() {
+    waiting_.clear();
+    waitingBytes_ = waitingSound_ = 0;
     DWORD bytes = filled_;
     filled_ = 0;
     while (!queue_.empty()) {

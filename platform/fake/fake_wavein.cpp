@@ -34,7 +34,9 @@ size_t FakeWaveIn::Feed(const std::vector<uint8_t>& bytes, std::chrono::millisec
     size_t done = 0;
     while (done < bytes.size()) {
         if (!device->WaitForRoom(patience)) break;
-        done += device->Deliver(bytes.data() + done, bytes.size() - done);
+        // Paced by the room in the queued buffers, as a sound card records in real time.
+        const size_t n = std::min(bytes.size() - done, device->Room());
+        done += device->Deliver(bytes.data() + done, n);
     }
     return done;
 }

@@ -28,6 +28,9 @@ constexpr auto kStreamTimeout = std::chrono::seconds(3);
 // returns once data flows, so that whatever plays after it is recorded from its beginning.
 constexpr auto kFirstDataTimeout = std::chrono::milliseconds(2500);
 constexpr auto kTailTimeout = std::chrono::milliseconds(500);
+// The aligner may account for many seconds of silence at once; at the stop they still go into
+// the buffers that the capture thread re-queues, one second each.
+constexpr auto kHandOverTimeout = std::chrono::seconds(10);
 
 // What a device records: the line selected when it opens.
 struct Target {
@@ -87,7 +90,7 @@ class Device {
         AwaitPlayed();
         Drain();  // what has arrived was recorded before the stop
         FinishAligner();
-        buffers_.Stop();
+        buffers_.Stop(kHandOverTimeout);
     }
 
     void Reset() {
@@ -110,13 +113,24 @@ class Device {
     std::vector<WAVEINGAP> Gaps() {
         PulseContext::Lock lock(*ctx_);
         std::vector<WAVEINGAP> out;
+        const uint64_t frameBytes = uint64_t(spec_.channels) * pa_sample_size(&spec_);
+        for (const auto& lost : buffers_.Lost())
+            out.push_back({Ms(lost.at / frameBytes), Ms(lost.bytes / frameBytes), WAVEINGAP_MISSING});
         if (!aligner_) return out;
+        using Kind = RecordingAligner::Gap::Kind;
         for (const auto& g : aligner_->gaps())
-            out.push_back({DWORD(g.frame * 1000 / spec_.rate), DWORD(g.frames * 1000 / spec_.rate)});
+            out.push_back({Ms(g.frame), Ms(g.frames),
+                           g.kind == Kind::kSilenceInserted ? WAVEINGAP_SILENCE
+                           : g.kind == Kind::kEndsEarly     ? WAVEINGAP_ENDS_EARLY
+                                                            : WAVEINGAP_MISSING});
+        std::sort(out.begin(), out.end(), [](const WAVEINGAP& a, const WAVEINGAP& b) {
+            return a.dwPosition < b.dwPosition;
+        });
         return out;
     }
 
   private:
+    DWORD Ms(uint64_t frames) const { return DWORD(frames * 1000 / spec_.rate); }
     MMRESULT ConnectLocked();
     void ApplyLevel();
     void Drain();

@@ -156,7 +156,57 @@ TEST(WaveInBuffers, AHoleInTheStreamIsRecordedAsSilenceInItsPlace) {
     EXPECT_EQ(device.Deliver("cdefgh", 6), 6u);
     EXPECT_EQ(h.dwFlags & WHDR_DONE, WHDR_DONE);
     EXPECT_EQ(std::string(buf.begin(), buf.end()), std::string("ab\0\0\0\0cdefgh", 12));
-    EXPECT_EQ(device.Deliver("ij", 2), 0u);  // no buffer left: lost, as on a real device
+}
+
+TEST(WaveInBuffers, WhatTheBuffersCannotTakeWaitsForTheNextOnesEvenAcrossAStop) {
+    platform::WaveInBuffers device(reinterpret_cast<HWAVEIN>(1), 0);
+    std::vector<char> a(4, 'x'), b(4, 'x');
+    WAVEHDR ha{}, hb{};
+    ha.lpData = a.data();
+    hb.lpData = b.data();
+    ha.dwBufferLength = hb.dwBufferLength = 4;
+    for (WAVEHDR* h : {&ha, &hb}) ASSERT_EQ(platform::WaveInBuffers::Prepare(h, sizeof *h), 0u);
+    ASSERT_EQ(device.Add(&ha, sizeof ha), MMSYSERR_NOERROR);
+    device.Start();
+    // Seconds of silence at once, then sound: nothing is lost, nothing overtakes.
+    EXPECT_EQ(device.Deliver("ab", 2), 2u);
+    EXPECT_EQ(device.Deliver(nullptr, 6), 6u);
+    EXPECT_EQ(device.Deliver("cd", 2), 2u);
+    EXPECT_EQ(std::string(a.begin(), a.end()), std::string("ab\0\0", 4));
+    EXPECT_EQ(device.Waiting(), 6u);
+
+    // Stopped while sound still waits: it was recorded before the stop, so it goes into the
+    // buffer added meanwhile.
+    std::thread requeue([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ha.dwFlags &= ~WHDR_DONE;
+        device.Add(&ha, sizeof ha);
+        device.Add(&hb, sizeof hb);
+    });
+    device.Stop(std::chrono::seconds(5));
+    requeue.join();
+    EXPECT_EQ(device.Waiting(), 0u);
+    EXPECT_EQ(std::string(a.begin(), a.end()), std::string("\0\0\0\0", 4));
+    EXPECT_EQ(hb.dwBytesRecorded, 2u);  // the part buffer comes back at the stop
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 2), "cd");
+    EXPECT_EQ(device.Deliver("ef", 2), 0u);  // after the stop nothing more is taken
+    EXPECT_TRUE(device.Lost().empty());
+}
+
+TEST(WaveInBuffers, SoundBeyondWhatMayWaitIsLostAndToldWhere) {
+    platform::WaveInBuffers device(reinterpret_cast<HWAVEIN>(1), 0);
+    device.Start();
+    const size_t most = platform::WaveInBuffers::kMostWaiting;
+    std::vector<char> sound(most - 10, 's');
+    EXPECT_EQ(device.Deliver(sound.data(), sound.size()), sound.size());
+    EXPECT_EQ(device.Deliver(nullptr, 100), 100u);  // silence costs nothing to keep
+    EXPECT_EQ(device.Deliver(sound.data(), 30), 30u);
+    EXPECT_EQ(device.Deliver(sound.data(), 5), 5u);
+    const auto lost = device.Lost();
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_EQ(lost[0].at, uint64_t(most - 10 + 100 + 10));
+    EXPECT_EQ(lost[0].bytes, 25u);
+    EXPECT_EQ(device.Waiting(), most + 100);
 }
 
 TEST(WaveInService, WithoutAServiceEveryCallAnswersNoDriver) {
