@@ -26,13 +26,26 @@ QString Where(const engine::CaptureResult& c) {
     return FromLocal(c.fileWritten ? c.path : c.keptAt);
 }
 
+// "42 ms" under a second, "9.8 s" from there on.
+QString Span(uint32_t ms) {
+    if (ms < 1000) return QStringLiteral("%1 ms").arg(ms);
+    return QStringLiteral("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
+}
+
+QString GapPart(const engine::CaptureGap& g) {
+    using Kind = engine::CaptureGap::Kind;
+    if (g.kind == Kind::kEndsEarly)
+        return QStringLiteral("the file ends %1 before the music").arg(Span(g.lengthMs));
+    const QString at = Clock(int32_t(g.positionMs));
+    if (g.kind == Kind::kSilenceInserted)
+        return QStringLiteral("%1: %2 of silence inserted").arg(at, Span(g.lengthMs));
+    return QStringLiteral("%1: %2 missing").arg(at, Span(g.lengthMs));
+}
+
 // "The recording has gaps: 0:12: 42 ms missing, ...", the first ten of them.
 QString GapText(const std::vector<engine::CaptureGap>& gaps) {
     QStringList parts;
-    for (size_t i = 0; i < gaps.size() && i < 10; ++i)
-        parts << QStringLiteral("%1: %2 ms missing")
-                     .arg(Clock(int32_t(gaps[i].positionMs)))
-                     .arg(gaps[i].lengthMs);
+    for (size_t i = 0; i < gaps.size() && i < 10; ++i) parts << GapPart(gaps[i]);
     if (gaps.size() > 10) parts << QStringLiteral("and %1 more").arg(gaps.size() - 10);
     return QStringLiteral("The recording has gaps: %1.").arg(parts.join(QStringLiteral(", ")));
 }

@@ -11,10 +11,12 @@
 
 namespace engine {
 
-// A hole the device found in what it recorded: where in the recording, and how long.
+// A hole the device found in what it recorded: where in the recording, how long, and what.
 struct CaptureGap {
+    enum class Kind { kMissing, kSilenceInserted, kEndsEarly };
     uint32_t positionMs = 0;
     uint32_t lengthMs = 0;
+    Kind kind = Kind::kMissing;
 };
 
 struct CaptureResult {
@@ -41,8 +43,9 @@ using PreviewSink = std::function<void(std::vector<uint8_t> bytes)>;  // a copy 
 // a device that cannot be opened records nothing, and a file that cannot be made ends the
 // capture at once (CaptureEnded); the stop's result tells which.
 void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview);
-// True once the running capture can keep nothing more: its file could not be made or refused
-// data, or the recording reached the largest size a WAV file holds. Any thread.
+// True once the running capture can keep nothing more: the device could not be opened, its
+// file could not be made or refused data, or the recording reached the largest size a WAV file
+// holds. Any thread.
 bool CaptureEnded();
 // Stops the capture, finishes its file and puts it at the output path read now (nothing when
 // nothing was recorded; the file is kept where it is when it cannot go there). pumpMessages is

@@ -59,14 +59,19 @@ constexpr MMRESULT WAVERR_SYNC = WAVERR_BASE + 3;
 // Driver messages (waveInMessage). The holes a device found in what it recorded: dw1 points
 // to an array of WAVEINGAP, dw2 to a DWORD holding its size; on return the DWORD holds how many
 // holes there are (the array is filled as far as it goes). Positions and lengths are
-// milliseconds of the recording. Ask after waveInStop, before waveInClose.
+// milliseconds of the recording; the kind says what the hole is. Ask after waveInStop, before
+// waveInClose.
 constexpr UINT DRVM_USER = 0x4000;
 constexpr UINT WIDM_GETGAPS = DRVM_USER + 1;
 
 struct WAVEINGAP {
     DWORD dwPosition;
     DWORD dwLength;
+    DWORD dwKind;  // WAVEINGAP_...
 };
+constexpr DWORD WAVEINGAP_MISSING = 0;    // sound is missing there
+constexpr DWORD WAVEINGAP_SILENCE = 1;    // silence was put in; nothing is missing
+constexpr DWORD WAVEINGAP_ENDS_EARLY = 2;  // the recording ends that much before the sound
 
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,
                     DWORD_PTR dwInstance, DWORD fdwOpen);

@@ -115,6 +115,15 @@ TEST(RunReport, HolesInTheRecordingAreToldByPlaceAndLengthAndTheFileIsNotWhole) 
     EXPECT_FALSE(r.Whole());
     for (uint32_t i = 0; i < 10; ++i) c.gaps.push_back({i * 1000, 5});
     EXPECT_TRUE(ReportConversion(c, {}).Text().endsWith("and 2 more."));
+
+    // A stall that put silence in, and a recording cut short: each told as what it is.
+    using Kind = engine::CaptureGap::Kind;
+    c.gaps = {{4500, 9800, Kind::kSilenceInserted}, {20000, 12400, Kind::kEndsEarly}};
+    r = ReportConversion(c, {});
+    EXPECT_EQ(r.Text(),
+              "The recording has gaps: 0:04: 9.8 s of silence inserted, the file ends 12.4 s "
+              "before the music.");
+    EXPECT_FALSE(r.Whole());
 }
 
 TEST(LocalNames, BytesThatAreNotUtf8ComeBackAsTheyWere) {

@@ -67,7 +67,7 @@ TEST_F(CaptureOnFake, TenAndAHalfSecondsArriveWholeInOrderWithTheirPreview) {
 
 TEST_F(CaptureOnFake, TheHolesTheDeviceFoundComeWithTheResultEvenMoreThanSixtyFour) {
     std::vector<WAVEINGAP> holes;
-    for (DWORD i = 0; i < 70; ++i) holes.push_back({1000 * i, 42 + i});
+    for (DWORD i = 0; i < 70; ++i) holes.push_back({1000 * i, 42 + i, WAVEINGAP_MISSING});
     fake_->SetGaps(holes);
     const std::string path = Path("holes.wav");
     engine::RecordBtnClick([path] { return path; }, nullptr);
@@ -126,6 +126,7 @@ TEST_F(CaptureOnFake, AFailedOpenRecordsNothingAndTheStopStillReturns) {
 
     fake_->FailOpen(MMSYSERR_ALLOCATED);
     engine::RecordBtnClick(reader, Collect());
+    EXPECT_TRUE(engine::CaptureEnded()) << "the run must not play a note into nothing";
     auto r = engine::StopBtnClick([] {});
     EXPECT_FALSE(r.deviceOpened);
     EXPECT_EQ(r.bytesCaptured, 0u);

@@ -149,12 +149,16 @@ TEST(RecordingAlignerGaps, DroppedMusicWithoutSilenceIsFound) {
     EXPECT_NEAR(Ms(r.gaps[0].frames), 46.4, 3);
 }
 
-TEST(RecordingAlignerGaps, SilenceOverDroppedMusicCountsTheSilenceHeard) {
+TEST(RecordingAlignerGaps, SilenceOverDroppedMusicTellsTheSilencePutInAndTheMusicLost) {
     const auto clean = Quantized(Melody(), kGain);
-    // 200 ms of silence where 78 ms of music went missing, as a stalled server leaves it.
+    // 200 ms of silence where 77 ms of music went missing, as a stalled server leaves it: the
+    // music goes on 123 ms later than it was.
     const Result r = Align(Melody(), WithFault(clean, 57330, 8820, 3415));
-    ASSERT_EQ(r.gaps.size(), 1u);
-    EXPECT_NEAR(Ms(r.gaps[0].frames), 200, 5);
+    ASSERT_EQ(r.gaps.size(), 2u);
+    EXPECT_EQ(r.gaps[0].kind, RecordingAligner::Gap::Kind::kSilenceInserted);
+    EXPECT_NEAR(Ms(r.gaps[0].frames), 122.6, 3);
+    EXPECT_EQ(r.gaps[1].kind, RecordingAligner::Gap::Kind::kMissing);
+    EXPECT_NEAR(Ms(r.gaps[1].frames), 77.4, 3);
 }
 
 TEST(RecordingAlignerGaps, AHoleInTheStreamAndASecondFaultAreBothFound) {
@@ -165,6 +169,59 @@ TEST(RecordingAlignerGaps, AHoleInTheStreamAndASecondFaultAreBothFound) {
     EXPECT_NEAR(Ms(r.gaps[0].frame), Ms(30000), 10);
     EXPECT_NEAR(Ms(r.gaps[0].frames), 100, 3);
     EXPECT_NEAR(Ms(r.gaps[1].frames), Ms(2000), 3);
+}
+
+TEST(RecordingAlignerGaps, ALongStallIsToldAsSilenceInsertedWithItsTruePlaceAndLength) {
+    // The program stopped for ten seconds: the server played silence, then the music went on
+    // where it had stopped. Far beyond the search around the old place.
+    const auto clean = Quantized(Melody(), kGain);
+    const size_t at = 57330, stall = 432180;  // 1.3 s; 9.8 s
+    const Result r = Align(Melody(), WithLeadIn(WithFault(clean, at, stall, 0), 5000));
+    ASSERT_EQ(r.gaps.size(), 1u);
+    EXPECT_EQ(r.gaps[0].kind, RecordingAligner::Gap::Kind::kSilenceInserted);
+    EXPECT_NEAR(Ms(r.gaps[0].frame), 1300, 10);
+    EXPECT_NEAR(Ms(r.gaps[0].frames), 9800, 3);
+    // The whole music is in the output, the silence in its place.
+    EXPECT_EQ(r.out.size(), clean.size() + 2 * stall);
+}
+
+TEST(RecordingAlignerGaps, AShortStallAndDroppedMusicAreToldApart) {
+    const auto clean = Quantized(Melody(), kGain);
+    const Result inserted = Align(Melody(), WithFault(clean, 57330, 1852, 0));
+    ASSERT_EQ(inserted.gaps.size(), 1u);
+    EXPECT_EQ(inserted.gaps[0].kind, RecordingAligner::Gap::Kind::kSilenceInserted);
+    const Result dropped = Align(Melody(), WithFault(clean, 57330, 0, 3415));
+    ASSERT_EQ(dropped.gaps.size(), 1u);
+    EXPECT_EQ(dropped.gaps[0].kind, RecordingAligner::Gap::Kind::kMissing);
+}
+
+TEST(RecordingAlignerGaps, ARecordingThatStopsBeforeTheMusicEndsIsToldHowEarly) {
+    const auto clean = Quantized(Melody(), kGain);
+    const size_t frames = clean.size() / 2, cut = 30000;
+    const std::vector<int16_t> shortened(clean.begin(), clean.end() - long(2 * cut));
+    const Result r = Align(Melody(), shortened);
+    ASSERT_EQ(r.gaps.size(), 1u);
+    EXPECT_EQ(r.gaps[0].kind, RecordingAligner::Gap::Kind::kEndsEarly);
+    EXPECT_EQ(r.gaps[0].frame, frames - cut);
+    EXPECT_EQ(r.gaps[0].frames, cut);
+}
+
+TEST(RecordingAlignerGaps, MusicHeardAfterTheEndMeansTheFileEndsBeforeIt) {
+    // Silence no search explains (the output window is short after it): music goes on past
+    // where the output has to end, and that is told rather than cut without a word.
+    const auto clean = Quantized(Melody(), kGain);
+    const size_t frames = clean.size() / 2;
+    size_t lastSound = 0;
+    for (size_t i = 0; i < clean.size(); ++i)
+        if (clean[i] != 0) lastSound = i / 2;
+    // Silence late in the last note's release, so that its end sounds past the music's end.
+    const size_t from = frames - 45000, silence = 40000;
+    ASSERT_GT(lastSound + silence, frames + 2000);
+    const Result r = Align(Melody(), WithFault(clean, from, silence, 0));
+    ASSERT_FALSE(r.gaps.empty());
+    uint64_t told = 0;
+    for (const auto& g : r.gaps) told += g.frames;
+    EXPECT_GE(told, lastSound + silence - frames);
 }
 
 TEST(RecordingAlignerGaps, AWholeRecordingAndALevelChangeReportNothing) {
