@@ -47,6 +47,9 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral(TONVERA_VERSION));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TONVERA_APP_ID));
+    // The window ends the program itself, with its own exit code (1 after a failed command-line
+    // conversion whose error stayed on screen).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
 
     app::SetHeadless(headless);
     platform::pulse::InstallPulseBackend();
