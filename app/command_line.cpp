@@ -9,9 +9,9 @@ namespace {
 // --help lists the rows in this order.
 constexpr TOption kOptions[] = {
     {"help", nullptr, "--help", "prints this text and exits",
-     [](TCommandLine& line, const std::string&) { line.help = true; }},
+     [](TCommandLine& line, const std::string&) { line.help = true; }, 'h'},
     {"version", nullptr, "--version", "prints the program's version and exits",
-     [](TCommandLine& line, const std::string&) { line.version = true; }},
+     [](TCommandLine& line, const std::string&) { line.version = true; }, 'V'},
     {"fast", nullptr, "--fast SONG.mid SONG.wav [VOLUME]",
      "renders it offline: the same samples, far faster",
      [](TCommandLine& line, const std::string&) { line.fast = true; }},
@@ -25,11 +25,10 @@ constexpr TOption kOptions[] = {
 
 // What the options ask of each other and of the files; a usage error, or an empty text.
 std::string CheckTogether(TCommandLine& line) {
-    if (!line.volumeText.empty()) {
-        const auto v = ParseInteger(line.volumeText);
+    if (line.volumeText) {
+        const auto v = ParseInteger(*line.volumeText);
         if (!v || *v < 0 || *v > 100)
-            return "option --volume needs a number from 0 to 100, not \"" + line.volumeText +
-                   "\"";
+            return "option --volume needs a number from 0 to 100, not \"" + *line.volumeText + "\"";
         line.volume = *v;
     }
     if (line.to) {
@@ -50,33 +49,55 @@ const TOption* FindOption(std::span<const TOption> options, std::string_view nam
     return nullptr;
 }
 
-// Reads the option at arguments[i] (which starts with "--" and is not "--" alone), advancing i
-// past a separate value. Returns the usage error, or an empty text.
+const TOption* FindLetter(std::span<const TOption> options, std::string_view arg) {
+    if (arg.size() != 2) return nullptr;
+    for (const TOption& option : options)
+        if (option.letter && option.letter == arg[1]) return &option;
+    return nullptr;
+}
+
+// Applies the option written as `given`, its value after "=" (`attached`) or else the next
+// argument, taken as it stands. Returns the usage error, or an empty text.
+std::string Apply(const TOption& option, const std::string& given,
+                  const std::optional<std::string>& attached,
+                  const std::vector<std::string>& arguments, size_t& i, TCommandLine& line) {
+    std::string value;
+    if (attached) {
+        if (!option.valueName) return "option " + given + " takes no value";
+        value = *attached;
+    } else if (option.valueName) {
+        if (i + 1 >= arguments.size())
+            return "option " + given + " needs a value (" + option.valueName + ")";
+        value = arguments[++i];
+    }
+    option.apply(line, value);
+    return {};
+}
+
+// Reads the option at arguments[i] (a "-" and more, not "--" alone), advancing i past a separate
+// value. Returns the usage error, or an empty text.
 std::string ReadOption(const std::vector<std::string>& arguments, size_t& i,
                        std::span<const TOption> options, TCommandLine& line) {
     const std::string& arg = arguments[i];
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const TOption* option = FindOption(options, name);
-    if (!option) return "unknown option --" + name;
-    std::string value;
-    if (equals != std::string::npos) {
-        if (!option->valueName) return "option --" + name + " takes no value";
-        value = arg.substr(equals + 1);
-    } else if (option->valueName) {
-        if (i + 1 >= arguments.size())
-            return "option --" + name + " needs a value (" + option->valueName + ")";
-        value = arguments[++i];
+    if (arg[1] != '-') {
+        const TOption* option = FindLetter(options, arg);
+        if (!option) return "unknown option " + arg;
+        return Apply(*option, arg, std::nullopt, arguments, i, line);
     }
-    option->apply(line, value);
-    return {};
+    const size_t equals = arg.find('=');
+    const std::string given = arg.substr(0, equals);
+    const TOption* option = FindOption(options, std::string_view(given).substr(2));
+    if (!option) return "unknown option " + given;
+    std::optional<std::string> attached;
+    if (equals != std::string::npos) attached = arg.substr(equals + 1);
+    return Apply(*option, given, attached, arguments, i, line);
 }
 
 }  // namespace
 
 std::vector<std::string> CommandLineArguments(int argc, const char* const* argv) {
     std::vector<std::string> out;
-    for (int i = 1; i < argc && argv[i] && argv[i][0] != '\0'; ++i) out.emplace_back(argv[i]);
+    for (int i = 1; i < argc && argv[i]; ++i) out.emplace_back(argv[i]);
     return out;
 }
 
@@ -126,20 +147,44 @@ std::span<const TOption> ProgramOptions() {
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments,
                               std::span<const TOption> options) {
     TCommandLine line;
-    size_t i = 0;
-    for (; i < arguments.size(); ++i) {
+    bool optionsEnded = false;
+    std::vector<size_t> numbers;  // the places of the files that looked like negative numbers
+    for (size_t i = 0; i < arguments.size() && line.error.empty(); ++i) {
         const std::string& arg = arguments[i];
-        if (arg == "--") {
-            ++i;
-            break;
+        if (arg.empty()) {
+            line.error = "an empty argument is no file name";
+        } else if (optionsEnded || arg == "-" || arg[0] != '-') {
+            line.files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (ParseInteger(arg)) {
+            numbers.push_back(line.files.size());
+            line.files.push_back(arg);
+        } else {
+            line.error = ReadOption(arguments, i, options, line);
         }
-        if (arg.rfind("--", 0) != 0) break;
-        line.error = ReadOption(arguments, i, options, line);
-        if (!line.error.empty()) return line;
     }
-    line.files.assign(arguments.begin() + std::ptrdiff_t(i), arguments.end());
+    // Only the volume's place takes a number: anywhere else "-5" is an option nobody knows.
+    for (size_t place : numbers)
+        if (line.error.empty() && (place != 2 || line.to))
+            line.error = "unknown option " + line.files[place];
+    if (!line.error.empty()) {
+        line.files.clear();
+        return line;
+    }
     if (!line.help && !line.version) line.error = CheckTogether(line);
     return line;
+}
+
+TVolumeChoice ConversionVolume(const TCommandLine& line) {
+    if (line.volume) return {*line.volume, ""};
+    if (line.to || line.files.size() < 3) return {};
+    const std::string& given = line.files[2];
+    const auto v = ParseInteger(given);
+    if (!v) return {30, "volume \"" + given + "\" is not a number; using 30"};
+    const int volume = std::clamp<int32_t>(*v, 0, 100);
+    if (volume == *v) return {volume, ""};
+    return {volume, "volume " + given + " is out of range; using " + std::to_string(volume)};
 }
 
 std::string VersionText() {
@@ -158,8 +203,9 @@ std::string UsageText() {
     std::vector<Form> options;
     for (const TOption& option : ProgramOptions()) {
         if (option.form) forms.push_back({option.form, option.help});
+        const std::string letter = option.letter ? std::string("-") + option.letter + ", " : "    ";
         const std::string value = option.valueName ? std::string(" ") + option.valueName : "";
-        options.push_back({std::string("--") + option.name + value, option.help});
+        options.push_back({letter + "--" + option.name + value, option.help});
     }
     forms.push_back({"-- FILE...", "ends the options: a FILE may look like one"});
 
@@ -171,12 +217,16 @@ std::string UsageText() {
         form.resize(width + 10, ' ');
         text += "  " + form + f.help + "\n";
     }
-    text += "Options (before the files; --fast, --volume and --overwrite also with --to):\n";
+    text +=
+        "Options, before or after the files (--fast, --volume and --overwrite also with --to):\n";
     for (const Form& o : options) {
         std::string name = o.form;
         name.resize(width + 10, ' ');
         text += "  " + name + o.help + "\n";
     }
+    text +=
+        "Every argument after \"--\" is a file. A negative number where VOLUME stands is that\n"
+        "volume, not an option (tonvera a.mid b.wav -5 records at 0).\n";
     text +=
         "Exit status: 0 when the WAV file was written whole (with --to: every file converted or\n"
         "skipped), 1 when it was not, 2 for a usage error, 128+N after signal N.\n";

@@ -71,8 +71,8 @@ void Convert(TFastJob& job, int volume, const std::atomic<int>& stop,
     TRunEnding ending;
     ending.target = job.wav;
     ending.signal = fc.stopped ? stop.load() : 0;
-    ending.lastPositionMs = int32_t(
-        std::min<uint64_t>(fc.file.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond, INT32_MAX));
+    ending.lastPositionMs = int32_t(std::min<uint64_t>(
+        fc.file.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond, INT32_MAX));
     ending.readInPart = ReadInPart(fc.cut);
     job.report = ReportConversion(fc.file, ending);
 }
@@ -99,17 +99,6 @@ int RunOne(const TCommandLine& line, int volume) {
     if (const int signal = stop.Flag().load()) return 128 + signal;
     return job.report.Whole() ? 0 : 1;
 }
-
-}  // namespace
-
-int ConversionVolume(const TCommandLine& line) {
-    if (line.volume) return *line.volume;
-    if (line.files.size() >= 3)
-        if (const auto v = ParseInteger(line.files[2])) return std::clamp<int32_t>(*v, 0, 100);
-    return 30;
-}
-
-namespace {
 
 // Many files: the workers take them in order; this thread tells each ending as it comes and
 // draws the progress line between.
@@ -156,7 +145,8 @@ int TFastBatch::Run() {
     TConsoleLine console;
     for (size_t done = 0; done < jobs_.size();) {
         std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, std::chrono::milliseconds(200), [this] { return !finished_.empty(); });
+        changed_.wait_for(lock, std::chrono::milliseconds(200),
+                          [this] { return !finished_.empty(); });
         std::deque<size_t> now;
         now.swap(finished_);
         lock.unlock();
@@ -175,8 +165,10 @@ void TFastBatch::Work() {
     for (;;) {
         const size_t i = next_.fetch_add(1);
         if (i >= jobs_.size()) return;
-        if (!stop_.Flag().load()) Convert(*jobs_[i], volume_, stop_.Flag());
-        else jobs_[i]->report.Add(QStringLiteral("Not converted: the run was stopped."));
+        if (!stop_.Flag().load())
+            Convert(*jobs_[i], volume_, stop_.Flag());
+        else
+            jobs_[i]->report.Add(QStringLiteral("Not converted: the run was stopped."));
         {
             std::lock_guard lock(mutex_);
             finished_.push_back(i);
@@ -192,7 +184,8 @@ void TFastBatch::Tell(const TFastJob& job) {
         ++tally_.failed;
     // Warnings of a whole file, and why the others failed, each under the file's name.
     for (const TFinding& f : job.report.Findings())
-        ShowMessage({QStringLiteral("%1: %2").arg(FromLocal(job.midi), f.text), TMsgIcon::miWarning});
+        ShowMessage(
+            {QStringLiteral("%1: %2").arg(FromLocal(job.midi), f.text), TMsgIcon::miWarning});
 }
 
 void TFastBatch::DrawProgress(TConsoleLine& console, size_t done, size_t total) {
@@ -212,9 +205,10 @@ void TFastBatch::DrawProgress(TConsoleLine& console, size_t done, size_t total) 
 
 int RunFastConversions(const TCommandLine& line) {
     SetHeadless(true);  // nobody confirms a box while files are rendered
-    const int volume = ConversionVolume(line);
-    if (!line.to) return RunOne(line, volume);
-    return TFastBatch(line, volume).Run();
+    const TVolumeChoice volume = ConversionVolume(line);
+    if (!volume.warning.empty()) ConsoleNote(FromLocal(volume.warning));
+    if (!line.to) return RunOne(line, volume.volume);
+    return TFastBatch(line, volume.volume).Run();
 }
 
 }  // namespace app

@@ -14,8 +14,4 @@ namespace app {
 // failed, 128 + n after signal n.
 int RunFastConversions(const TCommandLine& line);
 
-// The volume of a conversion: --volume, else the positional form's third argument as the
-// track bar takes it (clamped to 0-100; not a number: the default), else 30.
-int ConversionVolume(const TCommandLine& line);
-
 }  // namespace app

@@ -26,34 +26,34 @@ int Answer(const app::TAnswer& answer) {
 int main(int argc, char** argv) {
     const bool headless =
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    // Help, the version and a window-less start without both files need neither a display nor
-    // a sound server, so they are answered before Qt starts (Qt only ever takes arguments away).
-    // A line not understood yet may hold Qt's own options: the reading after Qt decides.
-    const app::TCommandLine early = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
-    if (early.error.empty()) {
-        if (const auto answer = app::AnswerWithoutRunning(early, !headless)) return Answer(*answer);
+    // Help, the version, a usage error and --fast need neither a display nor a sound server, so
+    // they are answered before Qt starts.
+    const app::TCommandLine line = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
+    if (const auto answer = app::AnswerWithoutRunning(line, !headless)) return Answer(*answer);
+    if (line.fast) {
         // Rendered offline: neither a window nor a sound server.
-        if (early.fast) {
-            platform::InstallOfflineRender(platform::pulse::MakeOfflineRender());
-            return app::RunFastConversions(early);
-        }
+        platform::InstallOfflineRender(platform::pulse::MakeOfflineRender());
+        return app::RunFastConversions(line);
     }
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    app::TApplication application(argc, argv);
+    // Qt gets the program's name only: it would take the user's "-style" or "-reverse" as its
+    // own options, and file names are nobody's but ours.
+    char fallbackName[] = "tonvera";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    app::TApplication application(qtArgc, qtArgv);
     QCoreApplication::setApplicationName(QStringLiteral("Tonvera"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TONVERA_VERSION));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TONVERA_APP_ID));
-    // Read after Qt took its own options (-style ...), which are no file names.
-    const app::TCommandLine line = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
-    if (const auto answer = app::AnswerWithoutRunning(line, !headless)) return Answer(*answer);
+    // The window ends the program itself, with its own exit code (1 after a failed command-line
+    // conversion whose error stayed on screen).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
 
     app::SetHeadless(headless);
     platform::pulse::InstallPulseBackend();
     media::InstallQtNoticePoster();
-
-    if (line.fast) return app::RunFastConversions(line);
 
     app::TMainForm mainForm;
     mainForm.SetCommandLine(line);

@@ -53,8 +53,8 @@ TBitBtnXP* MakeButton(QWidget* parent, const QRect& bounds) {
 
 TMainForm::TMainForm(std::vector<std::string> arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      arguments_(std::move(arguments)) {
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    commandLine_.files = std::move(arguments);
     quitRequest_ = [](int code) {
         QMetaObject::invokeMethod(
             qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
@@ -192,6 +192,7 @@ void TMainForm::RunHandler(const std::function<void()>& handler) {
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (!running_) {
         QWidget::closeEvent(event);
+        quitRequest_(closeExitCode_);
         return;
     }
     // The run is not cut short: the window stays on screen until it has written its file.
@@ -233,42 +234,41 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::SetCommandLine(const TCommandLine& line) {
-    arguments_ = line.files;
-    volumeOption_ = line.volume;
-    batchFolder_ = line.to;
-    overwrite_ = line.overwrite;
+    commandLine_ = line;
 }
 
 void TMainForm::FormShow() {
-    if (batchFolder_) {
+    if (commandLine_.to) {
         RunBatch();
         return;
     }
+    const std::vector<std::string>& files = commandLine_.files;
     // One argument is what a file manager passes to open a file: the window shows it.
-    if (arguments_.size() == 1)
-        Guarded([this] { FilenameEdit1->SetFileName(FromLocal(arguments_[0])); });
-    if (arguments_.size() < 2) return;
+    if (files.size() == 1) Guarded([&] { FilenameEdit1->SetFileName(FromLocal(files[0])); });
+    if (files.size() < 2) return;
     commandLineRun_ = true;
     stopRequested_ = false;
     stopSignal_ = 0;
     TStopSignals stopSignals([this](int signal) { OnStopSignal(signal); });
-    const bool finished = Guarded([this] {
+    const TVolumeChoice volume = ConversionVolume(commandLine_);
+    if (!volume.warning.empty()) ConsoleNote(FromLocal(volume.warning));
+    const bool finished = Guarded([&] {
         // A name reaches the disk as it was given, or the run does not start.
-        FilenameEdit1->SetExactFileName(FromLocal(arguments_[0]));
-        FilenameEdit2->SetExactFileName(FromLocal(arguments_[1]));
-        if (volumeOption_) {
-            TrackBar1->setValue(*volumeOption_);
-        } else if (arguments_.size() >= 3) {
-            if (const auto volume = ParseInteger(arguments_[2])) TrackBar1->setValue(*volume);
-        }
+        FilenameEdit1->SetExactFileName(FromLocal(files[0]));
+        FilenameEdit2->SetExactFileName(FromLocal(files[1]));
+        TrackBar1->setValue(volume.volume);
         KonvertBtnClick();
     });
     commandLineRun_ = false;
-    // The program stays open after an error, unless nobody could see it or close it.
+    const int failed = stopSignal_ ? 128 + stopSignal_ : 1;
+    // The program stays open after an error, unless nobody could see it or close it; closed, it
+    // still tells the failure.
     if (finished)
         quitRequest_(ExitCode());
     else if (Headless())
-        quitRequest_(stopSignal_ ? 128 + stopSignal_ : 1);
+        quitRequest_(failed);
+    else
+        closeExitCode_ = failed;
 }
 
 // Many files, recorded one after another; messages go to standard error, since no box may
@@ -280,15 +280,16 @@ void TMainForm::RunBatch() {
     stopSignal_ = 0;
     TStopSignals stopSignals([this](int signal) { OnStopSignal(signal); });
     int code = 1;
-    if (const std::string refused = BatchFolderRefusal(*batchFolder_); !refused.empty()) {
+    if (const std::string refused = BatchFolderRefusal(*commandLine_.to); !refused.empty()) {
         ShowMessage({FromLocal(refused), TMsgIcon::miStop});
     } else {
-        const int volume = volumeOption_.value_or(TrackBar1->value());
-        code = RunRecordedBatch(PlanBatch(arguments_, *batchFolder_, overwrite_),
-                                [this, volume](const TBatchJob& job, const std::string& place) {
-                                    consolePrefix_ = place;
-                                    return ConvertJob(job, volume);
-                                });
+        const int volume = ConversionVolume(commandLine_).volume;
+        code = RunRecordedBatch(
+            PlanBatch(commandLine_.files, *commandLine_.to, commandLine_.overwrite),
+            [this, volume](const TBatchJob& job, const std::string& place) {
+                consolePrefix_ = place;
+                return ConvertJob(job, volume);
+            });
         consolePrefix_.clear();
     }
     commandLineRun_ = false;

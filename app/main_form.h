@@ -4,7 +4,6 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +33,7 @@ extern const char* const kSelectFilesFirst;
 class TMainForm : public QWidget {
     Q_OBJECT
   public:
-    // arguments: the command line after the program's name, counted up to the first empty one.
+    // arguments: the command line's file arguments.
     explicit TMainForm(std::vector<std::string> arguments = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -83,13 +82,14 @@ class TMainForm : public QWidget {
 
     // Whether the last conversion wrote the whole piece into its WAV file.
     bool LastConversionWhole() const { return lastConversionWhole_; }
-    // How the command-line mode ends the program: by default an exit with this code, posted to
-    // the application's queue.
+    // How the window ends the program: once the command line's run is over, or when it is
+    // closed. By default an exit with this code, posted to the application's queue.
     void SetQuitRequest(std::function<void(int exitCode)> quit) { quitRequest_ = std::move(quit); }
 
   protected:
     void showEvent(QShowEvent* event) override;
-    // During a run the window stays: it closes once the run is over.
+    // During a run the window stays: it closes once the run is over. Closing it ends the
+    // program.
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -112,7 +112,7 @@ class TMainForm : public QWidget {
     // after signal n.
     int ExitCode() const;
 
-    std::vector<std::string> arguments_;
+    TCommandLine commandLine_;
     TAboutBox* aboutBox_ = nullptr;
     std::function<void(int)> quitRequest_;
     std::string convertingMidi_;  // the MIDI file of the running conversion
@@ -120,10 +120,10 @@ class TMainForm : public QWidget {
     bool commandLineRun_ = false;
     bool stopRequested_ = false;
     int stopSignal_ = 0;  // the first signal of the running command-line conversion
+    // The program's exit code when the window is closed: a command-line conversion that failed
+    // with its error on screen still fails.
+    int closeExitCode_ = 0;
     bool shown_ = false;
-    std::optional<int> volumeOption_;
-    std::optional<std::string> batchFolder_;
-    bool overwrite_ = false;
     TRunOutcome lastRun_;
     std::string consolePrefix_;  // before the progress line of a many-files run's conversion
     bool running_ = false;

@@ -5,6 +5,7 @@
 
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -12,38 +13,107 @@ using app::AnswerWithoutRunning;
 using app::ParseCommandLine;
 using Args = std::vector<std::string>;
 
-TEST(CommandLineOptions, OptionsStandBeforeTheFilesAndDoubleDashEndsThem) {
+TEST(CommandLineOptions, OptionsStandAnywhereAndDoubleDashEndsThem) {
     auto line = ParseCommandLine({"--version", "a.mid", "b.wav", "40"});
     EXPECT_TRUE(line.version);
     EXPECT_FALSE(line.help);
     EXPECT_EQ(line.files, (Args{"a.mid", "b.wav", "40"}));
     EXPECT_TRUE(line.error.empty());
 
+    // An option between or after the files is read, never taken for a file.
+    line = ParseCommandLine({"song.mid", "--fast", "y.wav"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_TRUE(line.fast);
+    EXPECT_EQ(line.files, (Args{"song.mid", "y.wav"}));
+    line = ParseCommandLine({"--fast", "a.mid", "x.wav", "--volume", "80"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.volume, 80);
+    EXPECT_EQ(line.files, (Args{"a.mid", "x.wav"}));
+    EXPECT_TRUE(ParseCommandLine({"a.mid", "--help"}).help);
+
     // After "--" a name that looks like an option is a file, and so is a second "--".
     line = ParseCommandLine({"--", "--fast", "--", "out.wav"});
-    EXPECT_FALSE(line.help || line.version);
+    EXPECT_FALSE(line.help || line.version || line.fast);
     EXPECT_EQ(line.files, (Args{"--fast", "--", "out.wav"}));
     EXPECT_TRUE(line.error.empty());
-
-    // After the first file everything is a file: "--help" there is a third argument.
-    line = ParseCommandLine({"a.mid", "--help"});
-    EXPECT_FALSE(line.help);
-    EXPECT_EQ(line.files, (Args{"a.mid", "--help"}));
+    line = ParseCommandLine({"--", "-reverse", "out.wav"});
+    EXPECT_EQ(line.files, (Args{"-reverse", "out.wav"}));
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    line = ParseCommandLine({"a.mid", "--fast", "--", "-b.wav", "--volume"});
+    EXPECT_TRUE(line.fast);
+    EXPECT_EQ(line.files, (Args{"a.mid", "-b.wav", "--volume"}));
 
     line = ParseCommandLine({"--help", "--"});
     EXPECT_TRUE(line.help);
     EXPECT_TRUE(line.files.empty());
 }
 
-TEST(CommandLineOptions, TheDefinedPositionalFormKeepsEveryNameItTook) {
-    // Single dashes are names (or volumes); Qt's own options have been taken before this.
-    for (const Args& args : {Args{"-", "out.wav"}, Args{"a.mid", "b.wav", "-5"},
-                             Args{"-x.mid", "-y.wav", "$20"}, Args{"a b.mid", "c.wav", "50%"}}) {
+TEST(CommandLineOptions, ShortOptionsAreHelpAndVersionOnly) {
+    EXPECT_TRUE(ParseCommandLine({"-h"}).help);
+    EXPECT_TRUE(ParseCommandLine({"a.mid", "-V"}).version);
+    EXPECT_TRUE(ParseCommandLine({"-h"}).files.empty());
+    // Each is one letter: anything longer is named whole, as it was typed.
+    for (const char* unknown : {"-x", "-hV", "-reverse", "-style", "-H", "-v"})
+        EXPECT_EQ(ParseCommandLine({"a.mid", unknown, "b.wav"}).error,
+                  std::string("unknown option ") + unknown);
+    // "-" alone is a name, as ever.
+    const auto line = ParseCommandLine({"-", "out.wav"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.files, (Args{"-", "out.wav"}));
+}
+
+TEST(CommandLineOptions, ANegativeNumberIsAValueOnlyWhereTheVolumeStands) {
+    for (const Args& args : {Args{"a.mid", "b.wav", "-5"}, Args{"a.mid", "b.wav", "-0x10"},
+                             Args{"x.mid", "y.wav", "-$20", "extra"}}) {
+        const auto line = ParseCommandLine(args);
+        EXPECT_TRUE(line.error.empty()) << args[2] << ": " << line.error;
+        EXPECT_EQ(line.files, args);
+    }
+    EXPECT_EQ(ParseCommandLine({"a.mid", "-5", "b.wav"}).error, "unknown option -5");
+    EXPECT_EQ(ParseCommandLine({"-5", "a.mid"}).error, "unknown option -5");
+    // With --to every file is a MIDI file: there is no volume's place, wherever --to stands.
+    EXPECT_EQ(ParseCommandLine({"a.mid", "b.mid", "-5", "--to", "o"}).error, "unknown option -5");
+    // An option's separate value is taken as it stands: --volume stays strict.
+    EXPECT_EQ(ParseCommandLine({"--volume", "-5", "a.mid", "b.wav"}).error,
+              "option --volume needs a number from 0 to 100, not \"-5\"");
+    // Only what the number reader takes: "-5x" is an option, and unknown.
+    EXPECT_EQ(ParseCommandLine({"a.mid", "b.wav", "-5x"}).error, "unknown option -5x");
+}
+
+TEST(CommandLineOptions, ThePositionalFormKeepsItsNamesAndDashNamesNeedDoubleDash) {
+    for (const Args& args : {Args{"a b.mid", "c.wav", "50%"}, Args{"a.mid", "b.wav", " -5"},
+                             Args{"a.mid", "b.wav", "7", "extra"}}) {
         const auto line = ParseCommandLine(args);
         EXPECT_EQ(line.files, args);
         EXPECT_TRUE(line.error.empty()) << line.error;
     }
+    EXPECT_EQ(ParseCommandLine({"-x.mid", "-y.wav", "$20"}).error, "unknown option -x.mid");
+    EXPECT_EQ(ParseCommandLine({"--", "-x.mid", "-y.wav", "$20"}).files,
+              (Args{"-x.mid", "-y.wav", "$20"}));
     EXPECT_TRUE(ParseCommandLine({}).files.empty());
+}
+
+TEST(CommandLineOptions, EveryArgumentCountsAndAnEmptyOneIsAUsageError) {
+    const char* argv[] = {"tonvera", "--fast", "--to", "o", "a.mid", "", "b.mid", nullptr};
+    const Args arguments = app::CommandLineArguments(7, argv);
+    EXPECT_EQ(arguments, (Args{"--fast", "--to", "o", "a.mid", "", "b.mid"}));
+    const auto line = ParseCommandLine(arguments);
+    EXPECT_EQ(line.error, "an empty argument is no file name");
+    EXPECT_TRUE(line.files.empty()) << "nothing of a line not understood is used";
+    const auto answer = AnswerWithoutRunning(line, true);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->exitCode, 2);
+
+    for (const Args& args : {Args{""}, Args{"a.mid", "b.wav", ""}, Args{"--", ""}})
+        EXPECT_EQ(ParseCommandLine(args).error, "an empty argument is no file name");
+    // An option's empty value is the option's to judge.
+    EXPECT_EQ(ParseCommandLine({"--to", "", "a.mid"}).error, "option --to needs a folder");
+    EXPECT_EQ(ParseCommandLine({"--volume=", "a.mid", "b.wav"}).error,
+              "option --volume needs a number from 0 to 100, not \"\"");
+    // No argument at all is the window's start.
+    const char* none[] = {"tonvera", nullptr};
+    EXPECT_TRUE(app::CommandLineArguments(1, none).empty());
+    EXPECT_FALSE(AnswerWithoutRunning(ParseCommandLine({}), true));
 }
 
 TEST(CommandLineOptions, UsageErrors) {
@@ -52,6 +122,7 @@ TEST(CommandLineOptions, UsageErrors) {
     EXPECT_TRUE(line.files.empty());
     // An error before --help is still an error: the line as a whole was not understood.
     EXPECT_EQ(ParseCommandLine({"--bogus", "--help"}).error, "unknown option --bogus");
+    EXPECT_EQ(ParseCommandLine({"--help", "-x"}).error, "unknown option -x");
     EXPECT_EQ(ParseCommandLine({"--version=2"}).error, "option --version takes no value");
     EXPECT_EQ(ParseCommandLine({"--=x"}).error, "unknown option --");
     // A prefix of an option's name is not that option.
@@ -80,8 +151,8 @@ TEST(CommandLineOptions, AValueFollowsItsOptionSeparatelyOrAfterAnEqualsSign) {
     EXPECT_EQ(ParseCommandLine({"--to=", "a.mid"}, kValueOptions).files, (Args{"a.mid"}));
     EXPECT_EQ(g_values, (Args{"to="}));
 
-    EXPECT_EQ(ParseCommandLine({"a.mid", "--to"}, kValueOptions).files, (Args{"a.mid", "--to"}));
-    EXPECT_EQ(ParseCommandLine({"--to"}, kValueOptions).error,
+    EXPECT_EQ(ParseCommandLine({"x.mid", "--to=o"}, kValueOptions).files, (Args{"x.mid"}));
+    EXPECT_EQ(ParseCommandLine({"a.mid", "--to"}, kValueOptions).error,
               "option --to needs a value (FOLDER)");
     EXPECT_EQ(ParseCommandLine({"--fast=1"}, kValueOptions).error, "option --fast takes no value");
     // Another table knows nothing of the program's own options.
@@ -128,17 +199,20 @@ TEST(CommandLineOptions, TheConversionOptionsGoTogetherOnlyAsTheyCan) {
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_TRUE(line.fast);
     EXPECT_EQ(line.volume, 32);
-    line = ParseCommandLine({"--fast", "--overwrite", "--to=out", "a.mid", "--fast"});
+    line = ParseCommandLine({"--fast", "--overwrite", "--to=out", "a.mid", "--", "--fast"});
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.to, "out");
     EXPECT_TRUE(line.overwrite);
-    EXPECT_EQ(line.files, (Args{"a.mid", "--fast"}));  // a file named so, after the first file
+    EXPECT_EQ(line.files, (Args{"a.mid", "--fast"}));  // a file named so, after "--"
     // The positional volume keeps its own forms (anything that is not a number is ignored).
     EXPECT_TRUE(ParseCommandLine({"--fast", "a.mid", "b.wav", "50%"}).error.empty());
+    EXPECT_TRUE(ParseCommandLine({"a.mid", "b.wav", "-5", "--fast"}).error.empty());
 
     const std::pair<Args, std::string> refused[] = {
-        {{"--volume", "101", "a.mid", "b.wav"}, "option --volume needs a number from 0 to 100, not \"101\""},
-        {{"--volume=x", "a.mid", "b.wav"}, "option --volume needs a number from 0 to 100, not \"x\""},
+        {{"--volume", "101", "a.mid", "b.wav"},
+         "option --volume needs a number from 0 to 100, not \"101\""},
+        {{"--volume=x", "a.mid", "b.wav"},
+         "option --volume needs a number from 0 to 100, not \"x\""},
         {{"--volume", "40", "a.mid", "b.wav", "50"}, "the volume is given twice"},
         {{"--fast", "a.mid"}, "--fast needs SONG.mid and SONG.wav"},
         {{"--overwrite", "a.mid", "b.wav"}, "--overwrite works with --to only"},
@@ -176,9 +250,39 @@ TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
                            "tonvera --help", "tonvera --version",
                            "tonvera --fast SONG.mid SONG.wav [VOLUME]",
                            "tonvera --to FOLDER A.mid...", "tonvera -- FILE..."}));
-    // And every option, with its value's name.
-    for (const char* option : {"--fast ", "--to FOLDER ", "--volume N ", "--overwrite ", "--help "})
-        EXPECT_NE(app::UsageText().find("\n  " + std::string(option)), std::string::npos) << option;
+    // And every option, with its value's name, the short ones beside their long forms.
+    for (const char* option : {"      --fast ", "      --to FOLDER ", "      --volume N ",
+                               "      --overwrite ", "  -h, --help ", "  -V, --version "})
+        EXPECT_NE(app::UsageText().find("\n" + std::string(option)), std::string::npos) << option;
+}
+
+TEST(CommandLineVolume, ThePositionalVolumeIsTheTrackBarsAndSaysWhenItWasChanged) {
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"40", 40, ""},
+        {"$20", 32, ""},
+        {"0", 0, ""},
+        {"100", 100, ""},
+        {"abc", 30, "volume \"abc\" is not a number; using 30"},
+        {"50%", 30, "volume \"50%\" is not a number; using 30"},
+        {"101", 100, "volume 101 is out of range; using 100"},
+        {"-5", 0, "volume -5 is out of range; using 0"},
+    };
+    for (const auto& [given, volume, warning] : cases) {
+        const auto line = ParseCommandLine({"a.mid", "b.wav", given});
+        ASSERT_TRUE(line.error.empty()) << given << ": " << line.error;
+        const app::TVolumeChoice choice = app::ConversionVolume(line);
+        EXPECT_EQ(choice.volume, volume) << given;
+        EXPECT_EQ(choice.warning, warning) << given;
+    }
+    // --volume has been checked already; without a third file the default is no change.
+    EXPECT_EQ(app::ConversionVolume(ParseCommandLine({"--volume=0", "a.mid", "b.wav"})).volume, 0);
+    const auto plain = app::ConversionVolume(ParseCommandLine({"a.mid", "b.wav"}));
+    EXPECT_EQ(plain.volume, 30);
+    EXPECT_TRUE(plain.warning.empty());
+    // With --to the third file is a MIDI file, whatever its name.
+    const auto many = app::ConversionVolume(ParseCommandLine({"--to", "o", "a.mid", "b", "7"}));
+    EXPECT_EQ(many.volume, 30);
+    EXPECT_TRUE(many.warning.empty()) << many.warning;
 }
 
 }  // namespace

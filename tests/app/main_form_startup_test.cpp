@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QSlider>
 #include <filesystem>
+#include <tuple>
 
 #include "controls/buttons_xp.h"
 #include "main_form_fixture.h"
@@ -52,13 +53,46 @@ TEST_F(MainFormTest, CommandLineConvertsSetsTheVolumeAndQuits) {
 }
 
 TEST_F(MainFormTest, CommandLineVolumeConversionAndClamping) {
-    const std::vector<std::pair<std::string, int>> cases = {
-        {"150", 100}, {"-5", 0}, {"abc", 30}, {"50%", 30}, {"$20", 32}, {"0x10", 16}, {" 7", 7}};
-    for (const auto& [arg, volume] : cases) {
+    // The volume used, and whether standard error was told it is not the one given.
+    const std::vector<std::tuple<std::string, int, bool>> cases = {
+        {"150", 100, true}, {"-5", 0, true},     {"abc", 30, true}, {"50%", 30, true},
+        {"$20", 32, false}, {"0x10", 16, false}, {" 7", 7, false},  {"100", 100, false}};
+    for (const auto& [arg, volume, told] : cases) {
         auto& f = Form({midi_.toStdString(), wav_.toStdString(), arg});
         mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);  // ends each run right after the volume
+        testing::internal::CaptureStderr();
         f.FormShow();
+        const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(f.TrackBar1->value(), volume) << arg;
+        const std::string used = "; using " + std::to_string(volume) + "\n";
+        EXPECT_EQ(err.find("tonvera: volume ") != std::string::npos, told) << arg << ": " << err;
+        if (told) {
+            EXPECT_NE(err.find(used), std::string::npos) << err;
+        }
+    }
+}
+
+TEST_F(MainFormTest, AFailedCommandLineRunLeftOnScreenExitsOneWhenTheWindowCloses) {
+    const std::string missing = (folder_ + "/missing.mid").toStdString();
+    auto& f = Form({missing, wav_.toStdString()});
+    mci_->FailNext(MCI_OPEN, MCIERR_FILE_NOT_FOUND);
+    f.show();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].icon, app::TMsgIcon::miStop);
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_TRUE(quitCodes_.empty()) << "the error stays on screen";
+    f.close();
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(quitCodes_, std::vector<int>{1});
+
+    // The window of an ordinary start, and one that shows a file, close with success.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, std::vector<std::string>{midi_.toStdString()}}) {
+        quitCodes_.clear();
+        auto& g = Form(args);
+        g.show();
+        g.close();
+        EXPECT_EQ(quitCodes_, std::vector<int>{0});
     }
 }
 

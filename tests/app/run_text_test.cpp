@@ -25,15 +25,6 @@ TEST(ClockText, PadTwoDigits) {
     EXPECT_EQ(app::PadTwoDigits("123"), "123");
 }
 
-TEST(CommandLine, CountedUpToTheFirstEmptyArgument) {
-    const char* argv[] = {"tonvera", "a.mid", "b.wav", "", "40", nullptr};
-    EXPECT_EQ(app::CommandLineArguments(5, argv), (std::vector<std::string>{"a.mid", "b.wav"}));
-    const char* one[] = {"tonvera", "", "b.wav", nullptr};
-    EXPECT_TRUE(app::CommandLineArguments(3, one).empty());
-    const char* blanks[] = {"tonvera", "my song.mid", "out put.wav", "7", "extra", nullptr};
-    EXPECT_EQ(app::CommandLineArguments(5, blanks).size(), 4u);
-}
-
 TEST(CommandLine, VolumeConversion) {
     using app::ParseInteger;
     EXPECT_EQ(ParseInteger("150"), 150);
