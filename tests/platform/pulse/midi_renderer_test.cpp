@@ -189,6 +189,21 @@ TEST(MidiRender, FinishedAfterTheReleaseDiesAwayButBounded) {
     EXPECT_GT(testsupport::Rms(Left(chunk)), 100);  // still sounding when cut off
 }
 
+// The synthesizer runs the limiter's look-ahead ahead of the output; the end is the output's.
+TEST(MidiRender, AHeldNoteIsCutExactlyFiveSecondsAfterTheLastEvent) {
+    SmfBuilder held = HundredTicksASecond();
+    held.Program(0, 0, 19).NoteOn(0, 0, 60, 100).Raw(50, {0xFF, 0x2F, 0});
+    const auto song = Song(held.Bytes(false));
+    ASSERT_EQ(song->lengthFrames % 50, 0u);
+    std::string error;
+    auto r = MidiRenderer::Create(song, &error);
+    ASSERT_TRUE(r) << error;
+    r->Start();
+    std::vector<float> chunk(2 * 50);
+    while (!r->Finished()) r->Render(chunk.data(), 50);
+    EXPECT_EQ(r->MusicFrame(), song->lengthFrames + 5 * 44100);
+}
+
 TEST(MidiRender, TheEndIsFoundAtTheSameFrameHoweverTheRenderIsSliced) {
     const auto bytes = testsupport::MelodySmf({72, 79}, 0.2);
     auto finishFrame = [&](size_t slice) {
