@@ -11,6 +11,7 @@
 #include "platform/pulse/midi_renderer.h"
 #include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_backend.h"
+#include "platform/pulse/sequencer_source.h"
 #include "support/smf_builder.h"
 #include "support/temp_folder.h"
 
@@ -70,7 +71,10 @@ float Peak(const std::vector<float>& v) {
     return peak;
 }
 
-using LoudMusic = testsupport::TempFolderTest;
+class LoudMusic : public testsupport::TempFolderTest {
+  protected:
+    void TearDown() override { platform::pulse::ProgramLevels::Instance().Reset(); }
+};
 
 }  // namespace
 
@@ -133,4 +137,27 @@ TEST_F(LoudMusic, LimitingDoesNotDependOnTheSlicingAndARewindReplaysIt) {
     EXPECT_TRUE(renders[2] == renders[0]);
     EXPECT_LE(Peak(renders[0]), MidiRenderer::kCeiling);
     EXPECT_GT(Peak(renders[0]), MidiRenderer::kCeiling * 0.99);
+}
+
+// The recorded path's source learns the gain from the program's levels when it starts, so it
+// plays exactly what the fast conversion renders at the same levels.
+TEST_F(LoudMusic, TheSequencersSourcePlaysTheOfflineRenderAtTheProgramsLevels) {
+    using platform::pulse::ProgramLevels;
+    const auto bytes = LoudChords();
+    for (long line : {65535L, 19661L}) {
+        ProgramLevels::Instance().SetSpeakers({kFullVolume.speakers, false});
+        ProgramLevels::Instance().SetLine(platform::pulse::kSynthesizerLine, {line, false});
+        const auto gains = platform::pulse::SynthesizerRecordingGains({kFullVolume.speakers, false},
+                                                                      {line, false});
+        std::string error;
+        auto source = platform::pulse::SequencerSource::Create(Song(bytes), &error);
+        ASSERT_TRUE(source) << error;
+        source->Start();
+        std::vector<float> played;
+        while (!source->Finished()) {
+            played.resize(played.size() + 2 * 1024);
+            source->Render(played.data() + played.size() - 2 * 1024, 1024);
+        }
+        EXPECT_TRUE(played == Render(bytes, gains.Total())) << "line " << line;
+    }
 }
