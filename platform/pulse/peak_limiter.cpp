@@ -87,7 +87,12 @@ double PeakLimiter::Gain(double envelope) {
 void PeakLimiter::Process(const float* in, float* out, size_t frames) {
     for (size_t i = 0; i < frames; ++i) {
         const float l = in[2 * i], r = in[2 * i + 1];
-        const double gain = Gain(Envelope(WindowNeed(std::max(std::fabs(l), std::fabs(r)))));
+        const float peak = std::max(std::fabs(l), std::fabs(r));
+        // At rest (unity everywhere in the window) a frame under the ceiling changes no state
+        // that a later frame could tell apart, so it only passes through the delay.
+        const bool rest =
+            cutsActive_ == 0 && envelope_ == 1.0 && (ceiling_ == 0 || peak <= ceiling_);
+        const double gain = rest ? 1.0 : Gain(Envelope(WindowNeed(peak)));
         float* slot = &delay_[2 * delayAt_];
         const float dl = slot[0], dr = slot[1];
         slot[0] = l;
