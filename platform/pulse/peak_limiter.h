@@ -5,8 +5,8 @@
 // The output lags the input by kLookAhead frames. The envelope is at most the gain that each of
 // the last kLookAhead + 1 input frames needs; the gain applied is the mean of as many envelope
 // values, so it ramps down over the look-ahead and is at its lowest when the peak comes out.
-// After a peak the envelope holds for longer than a period of the lowest notes, so the gain does
-// not follow the waveform, then recovers exponentially. Both channels get the same gain, which
+// After a peak the envelope holds for a period of a low bass note, so the gain does not follow
+// the waveform, then recovers exponentially. Both channels get the same gain, which
 // keeps the stereo image.
 //
 // All state is per frame: the output does not depend on how the caller slices its calls.
@@ -27,7 +27,6 @@ class PeakLimiter {
     // Magnitudes above it are brought down to it; 0 (or anything not positive and finite)
     // limits nothing.
     void SetCeiling(float ceiling);
-    float Ceiling() const { return ceiling_; }
 
     // Silence in the look-ahead and unity gain, as new.
     void Reset();
