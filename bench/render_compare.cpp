@@ -66,7 +66,7 @@ Residual CompareWithRender(const std::string& midiPath, const std::string& wavPa
     auto song = platform::midi::ReadSmfFile(midiPath, &r.error);
     if (!song) return r;
     const auto music = platform::pulse::RenderOffline(
-        std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &r.error);
+        std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &r.error, gains.Total());
     if (music.empty()) return r;
     const auto wav = ReadWav(wavPath, &r.error);
     if (!r.error.empty()) return r;

@@ -109,14 +109,26 @@ std::unique_ptr<MidiRenderer> MidiRenderer::Create(
 
 MidiRenderer::MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song,
                            std::string soundFont, std::unique_ptr<Synth> synth)
-    : song_(std::move(song)), soundFont_(std::move(soundFont)), synth_(std::move(synth)) {}
+    : song_(std::move(song)), soundFont_(std::move(soundFont)), synth_(std::move(synth)) {
+    SetRecordingGain(1.0);
+}
 
 MidiRenderer::~MidiRenderer() = default;
+
+void MidiRenderer::SetRecordingGain(double gain) {
+    limiter_.SetCeiling(gain > 0 ? float(kCeiling / gain) : 0.0f);
+}
 
 void MidiRenderer::Start() {
     if (playing_) return;
     playing_ = true;
     fluid_synth_reverb_on(synth_->synth, -1, 1);
+    if (primed_) return;
+    // What comes out of the look-ahead now is its initial silence, which is no music.
+    float ahead[2 * PeakLimiter::kLookAhead];
+    Advance(ahead, PeakLimiter::kLookAhead);
+    limiter_.Process(ahead, ahead, PeakLimiter::kLookAhead);
+    primed_ = true;
 }
 
 void MidiRenderer::Stop() {
@@ -126,14 +138,16 @@ void MidiRenderer::Stop() {
 
 void MidiRenderer::Rewind() {
     playing_ = false;
-    if (musicFrame_ == 0 && next_ == 0) {  // nothing has reached the synthesizer yet
+    if (synthFrame_ == 0 && next_ == 0) {  // nothing has reached the synthesizer yet
         fluid_synth_reverb_on(synth_->synth, -1, 0);
         return;
     }
-    const size_t rest = size_t((kBlock - musicFrame_ % kBlock) % kBlock);
+    const size_t rest = size_t((kBlock - synthFrame_ % kBlock) % kBlock);
     next_ = 0;
-    musicFrame_ = 0;
+    synthFrame_ = 0;
     quietSince_ = UINT64_MAX;
+    primed_ = false;
+    limiter_.Reset();
     // A reset synthesizer still differs from a new one in the last bits (voice and filter state),
     // so a fresh one is made; the old one, still alive, lends it its cached samples.
     if (auto fresh = Synth::Make(soundFont_, nullptr, nullptr)) {
@@ -154,18 +168,21 @@ bool MidiRenderer::Playing() const {
 }
 
 uint64_t MidiRenderer::MusicFrame() const {
-    return musicFrame_;
+    return primed_ ? synthFrame_ - PeakLimiter::kLookAhead : synthFrame_;
 }
 
 uint32_t MidiRenderer::LengthMs() const {
     return song_->lengthMs;
 }
 
+// Judged at the output's frame, which the synthesizer is ahead of, so the music ends where it
+// would without the look-ahead. An event at the frame reached is not handed over yet.
 bool MidiRenderer::Finished() const {
-    const uint64_t end = song_->lengthFrames;
-    if (next_ < song_->events.size() || musicFrame_ < end) return false;
-    if (musicFrame_ >= SaturatingAdd(end, kMaxTail)) return true;
-    return quietSince_ != UINT64_MAX && musicFrame_ >= SaturatingAdd(quietSince_, kReverbTail);
+    const uint64_t at = MusicFrame(), end = song_->lengthFrames;
+    const auto& events = song_->events;
+    if ((!events.empty() && events.back().frame >= at) || at < end) return false;
+    if (at >= SaturatingAdd(end, kMaxTail)) return true;
+    return quietSince_ != UINT64_MAX && at >= SaturatingAdd(quietSince_, kReverbTail);
 }
 
 void MidiRenderer::Render(float* out, size_t frames) {
@@ -173,20 +190,25 @@ void MidiRenderer::Render(float* out, size_t frames) {
         std::fill(out, out + 2 * frames, 0.0f);
         return;
     }
+    Advance(out, frames);
+    limiter_.Process(out, out, frames);
+}
+
+void MidiRenderer::Advance(float* out, size_t frames) {
     const auto& events = song_->events;
     const uint64_t end = song_->lengthFrames;
     while (frames > 0) {
-        while (next_ < events.size() && events[next_].frame <= musicFrame_)
+        while (next_ < events.size() && events[next_].frame <= synthFrame_)
             Dispatch(events[next_++]);
-        uint64_t until = musicFrame_ + frames;
+        uint64_t until = synthFrame_ + frames;
         if (next_ < events.size()) until = std::min(until, events[next_].frame);
         // After the end the voices are counted on every block boundary, so the end is found at
         // the same frame however the caller slices its renders.
-        if (musicFrame_ < end)
+        if (synthFrame_ < end)
             until = std::min(until, end);
         else
-            until = std::min(until, (musicFrame_ / kBlock + 1) * kBlock);
-        const size_t n = size_t(until - musicFrame_);
+            until = std::min(until, (synthFrame_ / kBlock + 1) * kBlock);
+        const size_t n = size_t(until - synthFrame_);
         Pull(out, n);
         out += 2 * n;
         frames -= n;
@@ -196,13 +218,13 @@ void MidiRenderer::Render(float* out, size_t frames) {
 
 void MidiRenderer::Pull(float* out, size_t frames) {
     fluid_synth_write_float(synth_->synth, int(frames), out, 0, 2, out, 1, 2);
-    musicFrame_ += frames;
+    synthFrame_ += frames;
 }
 
 void MidiRenderer::WatchTail() {
-    if (quietSince_ != UINT64_MAX || musicFrame_ < song_->lengthFrames || musicFrame_ % kBlock)
+    if (quietSince_ != UINT64_MAX || synthFrame_ < song_->lengthFrames || synthFrame_ % kBlock)
         return;
-    if (fluid_synth_get_active_voice_count(synth_->synth) == 0) quietSince_ = musicFrame_;
+    if (fluid_synth_get_active_voice_count(synth_->synth) == 0) quietSince_ = synthFrame_;
 }
 
 void MidiRenderer::Dispatch(const platform::midi::MidiEvent& e) {
@@ -236,9 +258,10 @@ void MidiRenderer::Dispatch(const platform::midi::MidiEvent& e) {
 }
 
 std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> song,
-                                 std::string* error) {
+                                 std::string* error, double recordingGain) {
     auto renderer = MidiRenderer::Create(std::move(song), error);
     if (!renderer) return {};
+    renderer->SetRecordingGain(recordingGain);
     std::vector<float> out;
     renderer->Start();
     while (!renderer->Finished()) {

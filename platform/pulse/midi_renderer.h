@@ -7,6 +7,10 @@
 // (1.4 ms) late, and without drift. Events are handed over between renders exactly at their frame,
 // so the result does not depend on how the caller slices its Render calls.
 //
+// A peak limiter keeps the recorded samples below full scale. Its look-ahead runs the synthesizer
+// PeakLimiter::kLookAhead frames ahead of the output, filled at Start, so the music's frame 0 is
+// still the first frame out; music that never reaches the limiter's ceiling comes out unchanged.
+//
 // Not thread-safe: one thread at a time.
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +19,7 @@
 #include <vector>
 
 #include "platform/midi/smf_reader.h"
+#include "platform/pulse/peak_limiter.h"
 
 namespace platform::pulse {
 
@@ -23,6 +28,8 @@ class MidiRenderer {
     static constexpr int kRate = 44100;
     static constexpr size_t kChunkFrames = 1024;
     static constexpr double kSynthGain = 0.25;
+    // The loudest a recorded sample may be: -0.3 dBFS, under full scale whatever the rounding.
+    static constexpr double kCeiling = 0.9660509;
 
     // Why a renderer could not be made: callers answer a missing SoundFont differently from a
     // synthesizer that failed.
@@ -36,6 +43,10 @@ class MidiRenderer {
     MidiRenderer(const MidiRenderer&) = delete;
     MidiRenderer& operator=(const MidiRenderer&) = delete;
 
+    // The factor from this output to the recorded sample at full scale 1 (SynthesizerGains'
+    // Total); the limiter keeps output x gain at or below kCeiling. 0 (muted) limits nothing.
+    // 1 until set; set it before Start.
+    void SetRecordingGain(double gain);
     void Start();  // the music advances from here on; switches the reverb on
     void Stop();   // all sound off at once; the position is kept
     // Stops and goes back to the start in silence, every note and controller reset. Once music has
@@ -46,7 +57,7 @@ class MidiRenderer {
     // Exactly `frames` interleaved stereo float frames; silence while not playing.
     void Render(float* interleaved, size_t frames);
 
-    uint64_t MusicFrame() const;  // frames of music rendered since the start of the song
+    uint64_t MusicFrame() const;  // frames of music put out since the start of the song
     // The last event has been rendered and the voices and the reverb have died away, or 5 s have
     // passed since the last event.
     bool Finished() const;
@@ -57,21 +68,25 @@ class MidiRenderer {
     MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song, std::string soundFont,
                  std::unique_ptr<Synth> synth);
     void Dispatch(const platform::midi::MidiEvent& e);
+    void Advance(float* out, size_t frames);  // the synthesizer's next frames, events in place
     void Pull(float* out, size_t frames);
     void WatchTail();
 
     std::shared_ptr<const platform::midi::SmfSong> song_;
     std::string soundFont_;
     std::unique_ptr<Synth> synth_;
+    PeakLimiter limiter_;
     bool playing_ = false;
+    bool primed_ = false;               // the look-ahead holds the song's first frames
     size_t next_ = 0;                   // index of the next event to hand to the synthesizer
-    uint64_t musicFrame_ = 0;           // frames pulled from the synthesizer since the song's start
+    uint64_t synthFrame_ = 0;           // frames pulled from the synthesizer since the song's start
     uint64_t quietSince_ = UINT64_MAX;  // first block boundary after the end with no voice left
 };
 
 // The whole song rendered offline through the same code (Start at frame 0, render in
-// kChunkFrames pieces until Finished), float stereo interleaved; empty with an error on failure.
+// kChunkFrames pieces until Finished), float stereo interleaved, limited for a recording at
+// `recordingGain`; empty with an error on failure.
 std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> song,
-                                 std::string* error);
+                                 std::string* error, double recordingGain = 1.0);
 
 }  // namespace platform::pulse

@@ -36,6 +36,7 @@ class PulseOfflineRender : public OfflineRenderService {
         std::vector<float> chunk(2 * MidiRenderer::kChunkFrames);
         std::vector<int16_t> frames(chunk.size());
         bool stopped = false;
+        renderer->SetRecordingGain(gains.Total());
         renderer->Start();
         while (!renderer->Finished()) {
             renderer->Render(chunk.data(), MidiRenderer::kChunkFrames);

@@ -1,5 +1,10 @@
 #pragma once
 // The sequencer's sound: a MIDI song rendered by MidiRenderer, as a SoundSource.
+//
+// Its limiter needs the gain at which the synthesizer line is recorded. The source reads it from
+// the program's own levels (ProgramLevels) when the music starts or seeks: the mixer's routing
+// is done before playback, and every stream already takes its levels from there, so no caller
+// has to carry them.
 #include <memory>
 #include <string>
 
@@ -17,7 +22,7 @@ class SequencerSource : public SoundSource {
         std::shared_ptr<const platform::midi::SmfSong> song, std::string* error,
         MidiRenderer::Failure* failure = nullptr);
 
-    void Start() override { renderer_->Start(); }
+    void Start() override;
     void Stop() override { renderer_->Stop(); }
     void SeekFrame(uint64_t frame) override;
     void Render(float* interleaved, size_t frames) override {

@@ -37,7 +37,8 @@ TEST_F(OfflineRender, TheSamplesAreTheSequencersAtTheRecordingsGains) {
     platform::OfflineSong song, announced;
     std::string error;
     ASSERT_TRUE(platform::RenderMidiOffline(
-        path_.string(), levels, [&](const platform::OfflineSong& s) {
+        path_.string(), levels,
+        [&](const platform::OfflineSong& s) {
             announced = s;
             return true;
         },
@@ -51,9 +52,9 @@ TEST_F(OfflineRender, TheSamplesAreTheSequencersAtTheRecordingsGains) {
     EXPECT_EQ(song.frames, got.size() / 2);
 
     auto parsed = platform::midi::ReadSmf(bytes_.data(), bytes_.size(), &error);
-    const auto music = platform::pulse::RenderOffline(
-        std::make_shared<const platform::midi::SmfSong>(std::move(*parsed)), &error);
     const auto gains = platform::pulse::SynthesizerRecordingGains({32767, false}, {19660, false});
+    const auto music = platform::pulse::RenderOffline(
+        std::make_shared<const platform::midi::SmfSong>(std::move(*parsed)), &error, gains.Total());
     ASSERT_EQ(got.size(), music.size());
     for (size_t i = 0; i < music.size(); ++i)
         ASSERT_EQ(got[i], platform::pulse::RecordedSample(music[i], gains)) << "sample " << i;
@@ -67,14 +68,13 @@ TEST_F(OfflineRender, ASinkThatStopsEndsTheRenderAndBadFilesAreRefused) {
         path_.string(), {}, nullptr, [&](const int16_t*, size_t) { return ++calls < 3; }, nullptr,
         &error));
     EXPECT_EQ(calls, 3u);
-    EXPECT_FALSE(platform::RenderMidiOffline("/nonexistent.mid", {}, nullptr,
-                                             [](const int16_t*, size_t) { return true; }, nullptr,
-                                             &error));
+    EXPECT_FALSE(platform::RenderMidiOffline(
+        "/nonexistent.mid", {}, nullptr, [](const int16_t*, size_t) { return true; }, nullptr,
+        &error));
     EXPECT_NE(error.find("/nonexistent.mid"), std::string::npos) << error;
     platform::InstallOfflineRender(nullptr);
-    EXPECT_FALSE(platform::RenderMidiOffline(path_.string(), {}, nullptr,
-                                             [](const int16_t*, size_t) { return true; }, nullptr,
-                                             &error));
+    EXPECT_FALSE(platform::RenderMidiOffline(
+        path_.string(), {}, nullptr, [](const int16_t*, size_t) { return true; }, nullptr, &error));
 }
 
 }  // namespace
