@@ -84,6 +84,7 @@ TRunOutcome TConversionRun::Execute() {
 void TConversionRun::StartAndPoll(TRunEnding& ending) {
     f_.SetRunButtonsEnabled(false);
     f_.convertingMidi_ = midi_;
+    f_.cancelled_ = false;
     bool captureRunning = false;
     try {
         f_.SetMixerBtnClick();
@@ -127,10 +128,14 @@ TRunReport TConversionRun::Finish(TRunEnding& ending) {
     f_.Label4->clear();
     f_.ProgressBar1->setValue(0);
     f_.StopPlayBtn->setEnabled(false);
-    const engine::CaptureResult result = f_.StopBtnClick();
+    // Known before the stop, which decides by them whether the recording replaces the output.
     ending.underflows = f_.MediaPlayer1.IsOpen() ? f_.MediaPlayer1.Underflows() : 0;
     ending.readInPart = DeviceStatus(f_.MediaPlayer1, MCI_STATUS_READ_IN_PART);
     ending.signal = f_.stopSignal_;
+    ending.cancelled = f_.cancelled_;
+    const bool manyFiles = f_.commandLine_.to.has_value();
+    const engine::CaptureResult result = f_.StopBtnClick(
+        [&](const engine::CaptureResult& c) { return ReplacesTarget(c, ending, manyFiles); });
     f_.MediaPlayer1.Close();
     f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();

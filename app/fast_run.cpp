@@ -46,7 +46,7 @@ uint64_t ReadInPart(platform::midi::SmfCut cut) {
 }
 
 // The checks, the render and its ending told as a recorded conversion's is.
-void Convert(TFastJob& job, int volume, const std::atomic<int>& stop,
+void Convert(TFastJob& job, int volume, const std::atomic<int>& stop, bool manyFiles,
              const engine::FastProgress& onProgress = {}) {
     const std::string refused = OutputRefusal(job.midi, job.wav);
     if (!refused.empty()) {
@@ -61,7 +61,13 @@ void Convert(TFastJob& job, int volume, const std::atomic<int>& stop,
             job.doneMs.store(doneMs);
             if (onProgress) onProgress(doneMs, lengthMs);
         },
-        &stop);
+        &stop,
+        [&](const engine::CaptureResult& c) {
+            TRunEnding ending;
+            ending.target = job.wav;
+            ending.signal = stop.load();
+            return ReplacesTarget(c, ending, manyFiles);
+        });
     job.lengthMs.store(fc.lengthMs);
     const std::string failure = !fc.refused.empty() ? fc.refused : fc.renderError;
     if (!failure.empty()) {
@@ -84,7 +90,7 @@ int RunOne(const TCommandLine& line, int volume) {
     job.midi = line.files[0];
     job.wav = line.files[1];
     auto last = Clock::now() - std::chrono::seconds(1);
-    Convert(job, volume, stop.Flag(), [&](uint32_t doneMs, uint32_t lengthMs) {
+    Convert(job, volume, stop.Flag(), false, [&](uint32_t doneMs, uint32_t lengthMs) {
         if (doneMs == 0)
             ConsoleNote(QStringLiteral("%1 plays for %2; rendering it into %3.")
                             .arg(FromLocal(job.midi),
@@ -166,7 +172,7 @@ void TFastBatch::Work() {
         const size_t i = next_.fetch_add(1);
         if (i >= jobs_.size()) return;
         if (!stop_.Flag().load())
-            Convert(*jobs_[i], volume_, stop_.Flag());
+            Convert(*jobs_[i], volume_, stop_.Flag(), true);
         else
             jobs_[i]->report.Add(QStringLiteral("Not converted: the run was stopped."));
         {

@@ -171,8 +171,10 @@ void TMainForm::ConnectButtons() {
 
     connect(KonvertBtn, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { KonvertBtnClick(); }); });
-    connect(StopPlayBtn, &QAbstractButton::clicked, this,
-            [this] { Guarded([this] { StopPlayBtnClick(); }); });
+    connect(StopPlayBtn, &QAbstractButton::clicked, this, [this] {
+        cancelled_ = true;
+        Guarded([this] { StopPlayBtnClick(); });
+    });
     connect(PlayWAVBtn, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { PlayWAVBtnClick(); }); });
     connect(AboutBtn, &QAbstractButton::clicked, this,
@@ -340,8 +342,9 @@ void TMainForm::RecordBtnClick() {
         [box = PaintBox1](std::vector<uint8_t> bytes) { box->PostNewest(std::move(bytes)); });
 }
 
-engine::CaptureResult TMainForm::StopBtnClick() {
-    return engine::StopBtnClick([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+engine::CaptureResult TMainForm::StopBtnClick(const engine::PlacementRule& place) {
+    return engine::StopBtnClick([] { QCoreApplication::processEvents(QEventLoop::AllEvents); },
+                                place);
 }
 
 void TMainForm::KonvertBtnClick() {

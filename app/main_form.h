@@ -73,7 +73,7 @@ class TMainForm : public QWidget {
     // The hidden buttons' handlers.
     void SetMixerBtnClick();
     void RecordBtnClick();
-    engine::CaptureResult StopBtnClick();
+    engine::CaptureResult StopBtnClick(const engine::PlacementRule& place = {});
 
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
     // The command line's options beyond its files: --volume, and --to with --overwrite (many
@@ -128,6 +128,7 @@ class TMainForm : public QWidget {
     std::string consolePrefix_;  // before the progress line of a many-files run's conversion
     bool running_ = false;
     bool closeAfterRun_ = false;
+    bool cancelled_ = false;  // the running conversion was cancelled by the user
 };
 
 }  // namespace app

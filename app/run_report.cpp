@@ -71,6 +71,15 @@ void AddFileFindings(TRunReport& r, const engine::CaptureResult& c, const TRunEn
     }
 }
 
+// Said last, after why: a recording that failed did not take the output's place.
+void AddKeptFinding(TRunReport& r, const engine::CaptureResult& c, const TRunEnding& e) {
+    if (c.fileWritten || c.keptAt.empty() || !c.writeError.empty() || !c.notPlaced.empty())
+        return;
+    const QString target = FromLocal(c.path.empty() ? e.target : c.path);
+    r.Add(QStringLiteral("%1 was not changed; what was recorded is in %2.")
+              .arg(target, FromLocal(c.keptAt)));
+}
+
 void AddEndingFindings(TRunReport& r, const engine::CaptureResult& c, const TRunEnding& e) {
     const bool kept = c.bytesCaptured > 0 && (c.fileWritten || !c.keptAt.empty());
     const QString holds = kept ? QStringLiteral("%1 holds the first %2").arg(Where(c), Recorded(c))
@@ -120,6 +129,15 @@ QString TRunReport::Text() const {
     return lines.join(u'\n');
 }
 
+bool ReplacesTarget(const engine::CaptureResult& finished, const TRunEnding& ending,
+                    bool manyFiles) {
+    if (ending.signal || ending.cancelled) return !manyFiles;
+    engine::CaptureResult placed = finished;
+    placed.fileWritten = true;
+    placed.keptAt.clear();
+    return ReportConversion(placed, ending).Whole();
+}
+
 std::string RecordedTime(uint64_t bytes) {
     const uint64_t ms = bytes * 1000 / engine::kCaptureBytesPerSecond;
     return FormatClock(int32_t(std::min<uint64_t>(ms, INT32_MAX)));
@@ -133,6 +151,7 @@ TRunReport ReportConversion(const engine::CaptureResult& capture, const TRunEndi
     AddFileFindings(report, capture, ending);
     AddEndingFindings(report, capture, ending);
     AddSoundFindings(report, capture, ending);
+    AddKeptFinding(report, capture, ending);
     if (!capture.fileWritten && report.Whole())
         report.Add(QStringLiteral("No WAV file was written."));
     return report;

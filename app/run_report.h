@@ -38,10 +38,18 @@ struct TRunEnding {
     bool serverLost = false;     // the player's sound server went away during the run
     int32_t lastPositionMs = 0;  // the last position of the music the run saw
     int signal = 0;              // the signal that stopped the run, 0 if none
+    bool cancelled = false;      // the user clicked Cancel
     uint64_t readInPart = 0;     // MCI_READ_...: why the MIDI file was read only in part
 };
 
 TRunReport ReportConversion(const engine::CaptureResult& capture, const TRunEnding& ending);
+
+// Whether a finished recording takes its output's place: a whole result does; so does a run
+// the user stopped (Cancel, a signal), whose output then holds what was recorded, except in a
+// many-files run, where a file that is not whole never stands at its final name. Everything
+// else leaves an existing output as it was and the recording in its own file.
+bool ReplacesTarget(const engine::CaptureResult& finished, const TRunEnding& ending,
+                    bool manyFiles);
 
 // The recording's length as the clock shows it.
 std::string RecordedTime(uint64_t bytes);

@@ -52,21 +52,19 @@ bool ReadsBackUnchanged(const QString& name) {
 }
 
 bool IsAcceptableFileName(const QString& name) {
-    if (name.isEmpty()) return false;
-    for (QChar c : name) {
-        switch (c.unicode()) {
-            case u'<':
-            case u'>':
-            case u'"':
-            case u'[':
-            case u']':
-            case u'|':
-                return false;
-            default:
-                break;
-        }
-    }
-    return true;
+    return !name.isEmpty() && !name.contains(QChar(0));
+}
+
+QString WhyNotReadBack(const QString& name) {
+    if (ReadsBackUnchanged(name)) return {};
+    if (name.contains(u'"'))
+        return QStringLiteral("a double quote, which the field takes as the edge of a quoted "
+                              "stretch");
+    for (QChar c : name)
+        if (c.unicode() >= 1 && c.unicode() < 32)
+            return QStringLiteral("a control character (code %1), at which the field ends a name")
+                .arg(c.unicode());
+    return QStringLiteral("the field would read it as %1").arg(TakeFileToken(QuoteIfBlank(name)));
 }
 
 QString ExtractFilePath(const QString& path) {

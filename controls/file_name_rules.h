@@ -16,8 +16,13 @@ QString QuoteIfBlank(const QString& name);
 // QuoteIfBlank of it is the name itself.
 bool ReadsBackUnchanged(const QString& name);
 
-// Not empty and none of < > " [ ] |.
+// Not empty: a Linux file system takes every other character in a name ("/" parts folders),
+// the ones Windows forbids too.
 bool IsAcceptableFileName(const QString& name);
+
+// Why the field would not hand the name back unchanged (ReadsBackUnchanged is false): the
+// character or rule that changes it, in words; empty when it reads back unchanged.
+QString WhyNotReadBack(const QString& name);
 
 // Folder part (up to and including the last "/") and name part (after it) of a path.
 QString ExtractFilePath(const QString& path);

@@ -42,19 +42,21 @@ QString TFilenameEdit::FileName() const {
 
 namespace {
 
-[[noreturn]] void RefuseName(const QString& value) {
-    throw EComboEditError(QStringLiteral("Ungültiger Dateiname - %1").arg(value).toStdString());
+[[noreturn]] void RefuseName(const QString& value, const QString& why) {
+    throw EComboEditError(
+        QStringLiteral("Ungültiger Dateiname - %1 (%2)").arg(value, why).toStdString());
 }
 
 }  // namespace
 
 void TFilenameEdit::SetFileName(const QString& value) {
-    if (!value.isEmpty() && !IsAcceptableFileName(TakeFileToken(value))) RefuseName(value);
+    if (!value.isEmpty() && !IsAcceptableFileName(TakeFileToken(value)))
+        RefuseName(value, QStringLiteral("it holds no name"));
     setText(QuoteIfBlank(value));
 }
 
 void TFilenameEdit::SetExactFileName(const QString& value) {
-    if (!value.isEmpty() && !ReadsBackUnchanged(value)) RefuseName(value);
+    if (!value.isEmpty() && !ReadsBackUnchanged(value)) RefuseName(value, WhyNotReadBack(value));
     SetFileName(value);
 }
 

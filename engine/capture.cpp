@@ -272,7 +272,7 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
     if (s.deviceOpened) waveInStart(s.device);
 }
 
-CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {
+CaptureResult StopBtnClick(const std::function<void()>& pumpMessages, const PlacementRule& place) {
     CaptureState& s = State();
     CaptureResult result;
     if (!s.thread) return result;
@@ -302,7 +302,8 @@ CaptureResult StopBtnClick(const std::function<void()>& pumpMessages) {
     result.notCreated = s.notCreated;
     result.writeError = s.writeError;
     if (s.file)
-        PlaceRecording(std::move(s.file), s.partPath, s.outputPath ? s.outputPath() : "", result);
+        PlaceRecording(std::move(s.file), s.partPath, s.outputPath ? s.outputPath() : "", result,
+                       place);
     return result;
 }
 

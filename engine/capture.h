@@ -35,6 +35,10 @@ struct CaptureResult {
 };
 
 using OutputPathReader = std::function<std::string()>;                // "" when there is none
+// Asked once the recording's own file is finished, with the result as it stands (the file at
+// keptAt, the output read now at path): whether it takes the output's place. Otherwise it
+// stays where it is and an existing output keeps every byte. No rule: it always does.
+using PlacementRule = std::function<bool(const CaptureResult& finished)>;
 using PreviewSink = std::function<void(std::vector<uint8_t> bytes)>;  // a copy of each appended
                                                                       // buffer; capture thread
 
@@ -47,9 +51,10 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview);
 // file could not be made or refused data, or the recording reached the largest size a WAV file
 // holds. Any thread.
 bool CaptureEnded();
-// Stops the capture, finishes its file and puts it at the output path read now (nothing when
-// nothing was recorded; the file is kept where it is when it cannot go there). pumpMessages is
-// called repeatedly while waiting for the capture thread.
-CaptureResult StopBtnClick(const std::function<void()>& pumpMessages = {});
+// Stops the capture, finishes its file and puts it at the output path read now if the rule
+// lets it (nothing when nothing was recorded; the file is kept where it is when it may not or
+// cannot go there). pumpMessages is called repeatedly while waiting for the capture thread.
+CaptureResult StopBtnClick(const std::function<void()>& pumpMessages = {},
+                           const PlacementRule& place = {});
 
 }  // namespace engine

@@ -65,7 +65,7 @@ struct Writer {
 
 FastConversion ConvertFast(const std::string& midi, const std::string& wav, int percent,
                            const FastAdmission& admit, const FastProgress& progress,
-                           const std::atomic<int>* stop) {
+                           const std::atomic<int>* stop, const PlacementRule& place) {
     FastConversion out;
     CaptureResult& result = out.file;
     result.deviceOpened = true;
@@ -99,7 +99,7 @@ FastConversion ConvertFast(const std::string& midi, const std::string& wav, int 
         platform::RemoveFile(partPath);
         return out;
     }
-    PlaceRecording(std::move(w.file), partPath, wav, result);
+    PlaceRecording(std::move(w.file), partPath, wav, result, place);
     return out;
 }
 

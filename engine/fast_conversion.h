@@ -32,9 +32,10 @@ using FastAdmission = std::function<std::string(uint32_t lengthMs)>;
 using FastProgress = std::function<void(uint32_t renderedMs, uint32_t lengthMs)>;
 
 // percent: the track bar's volume; stop: read between render chunks, non-zero ends the render
-// (the file then holds what was rendered, as a stopped recording does).
+// (the file then holds what was rendered, as a stopped recording does); place: whether the
+// finished file takes the output's place (as for a recording).
 FastConversion ConvertFast(const std::string& midi, const std::string& wav, int percent,
                            const FastAdmission& admit, const FastProgress& progress,
-                           const std::atomic<int>* stop);
+                           const std::atomic<int>* stop, const PlacementRule& place = {});
 
 }  // namespace engine

@@ -31,7 +31,7 @@ std::unique_ptr<TWaveStream> CreatePartFile(const std::string& target, std::stri
 }
 
 void PlaceRecording(std::unique_ptr<TWaveStream> file, const std::string& partPath,
-                    const std::string& path, CaptureResult& result) {
+                    const std::string& path, CaptureResult& result, const PlacementRule& place) {
     if (!file) return;
     if (file->Length() == 0) {
         // Nothing recorded: no file at all, and an existing one untouched.
@@ -44,12 +44,14 @@ void PlaceRecording(std::unique_ptr<TWaveStream> file, const std::string& partPa
         if (result.writeError.empty()) result.writeError = std::strerror(file->Error());
         return;
     }
-    if (!result.writeError.empty()) return;
     result.path = path;
+    if (!result.writeError.empty()) return;
     if (result.path.empty()) {
         result.notPlaced = "no WAV file to put it at";
         return;
     }
+    file.reset();
+    if (place && !place(result)) return;
     const std::string target = platform::ResolveTarget(result.path);
     result.notPlaced = platform::CheckOutputPlace(target);
     if (result.notPlaced.empty()) result.notPlaced = platform::MoveIntoPlace(partPath, target);

@@ -91,6 +91,16 @@ void SyncFolder(const std::string& path) {
     ::close(fd);
 }
 
+// A replaced file keeps who may read it: a private recording must not become world-readable.
+// Its group too, where the user may set it.
+void KeepAccess(const std::string& file, const std::string& replaced) {
+    struct stat st;
+    if (::stat(replaced.c_str(), &st) != 0) return;
+    // Not a group of the user's: the new file keeps its own.
+    [[maybe_unused]] const int grouped = ::chown(file.c_str(), uid_t(-1), st.st_gid);
+    ::chmod(file.c_str(), st.st_mode & 07777);
+}
+
 std::string CopyIntoPlace(const std::string& from, const std::string& to) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return "the recording " + from + " cannot be read" + Reason(errno);
@@ -103,6 +113,7 @@ std::string CopyIntoPlace(const std::string& from, const std::string& to) {
     }
     bool ok = CopyBytes(in, out);
     int e = errno;
+    KeepAccess(copy, to);
     ::close(in);
     if (::close(out) != 0 && ok) {
         ok = false;
@@ -180,6 +191,7 @@ std::string CheckFreeSpace(const std::string& target, uint64_t bytes) {
 }
 
 std::string MoveIntoPlace(const std::string& from, const std::string& to) {
+    KeepAccess(from, to);
     if (::rename(from.c_str(), to.c_str()) == 0) {
         SyncFolder(to);
         return "";

@@ -28,6 +28,8 @@ constexpr auto kStreamTimeout = std::chrono::seconds(3);
 // returns once data flows, so that whatever plays after it is recorded from its beginning.
 constexpr auto kFirstDataTimeout = std::chrono::milliseconds(2500);
 constexpr auto kTailTimeout = std::chrono::milliseconds(500);
+// After a stall the recording may lag the music by more than a fragment.
+constexpr auto kEndTimeout = std::chrono::seconds(2);
 // The aligner may account for many seconds of silence at once; at the stop they still go into
 // the buffers that the capture thread re-queues, one second each.
 constexpr auto kHandOverTimeout = std::chrono::seconds(10);
@@ -262,10 +264,12 @@ void Device::Deliver(const void* data, size_t bytes) {
 // wait a moment for the recording to reach it, so the file keeps the music's natural end.
 void Device::AwaitPlayed() {
     if (!aligner_ || alignerDone_ || !aligner_->aligned()) return;
-    const uint64_t played = target_.tap->Read().played;
-    ctx_->waitFor(kTailTimeout, [this, played] {
-        return aligner_->outputFrames() >= played || !stream_ ||
-               pa_stream_get_state(stream_) != PA_STREAM_READY;
+    const SequencerTap::Status status = target_.tap->Read();
+    // Music that ended is awaited to its last frame; a stopped one as far as it was played.
+    ctx_->waitFor(status.ended ? kEndTimeout : kTailTimeout, [this, status] {
+        const bool there = status.ended ? aligner_->ReachedEnd()
+                                        : aligner_->outputFrames() >= status.played;
+        return there || !stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY;
     });
 }
 

@@ -125,13 +125,16 @@ TEST_F(ConversionRunTest, AtTheSizeLimitTheRunStopsTheMusicItselfAndSaysSo) {
     const std::string text = OnlyMessage();
     EXPECT_NE(text.find("largest size a WAV file can hold"), std::string::npos) << text;
     EXPECT_FALSE(form_->LastConversionWhole());
-    const auto wav = testsupport::ReadWav(wav_);
-    ASSERT_TRUE(wav.has_value());
-    EXPECT_EQ(wav->data.size(), kSecond);
+    // Not the whole piece: the output is not replaced, the recording stays beside it.
+    EXPECT_FALSE(fs::exists(wav_));
+    const auto part = testsupport::ReadWav(wav_ + ".part");
+    ASSERT_TRUE(part.has_value());
+    EXPECT_EQ(part->data.size(), kSecond);
 }
 
-TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndWhatTheFileHolds) {
+TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndLeavesTheOldFileAsItWas) {
     mci_->ScriptMedium(midi_, FakeMedium{.length = 32000});
+    { std::ofstream(wav_) << "the user's older file"; }
     Form();
     During([&] {
         Medium()->position = 7000;
@@ -141,11 +144,15 @@ TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndWhatTheFileHol
         });
     });
     Convert(wav_);
-    EXPECT_EQ(OnlyMessage(),
-              "The sound server stopped answering at 0:07; " + wav_ + " holds the first 0:01.");
+    const std::string part = wav_ + ".part";
+    EXPECT_EQ(OnlyMessage(), "The sound server stopped answering at 0:07; " + part +
+                                 " holds the first 0:01.\n" + wav_ +
+                                 " was not changed; what was recorded is in " + part + ".");
     EXPECT_EQ(messages_.back().icon, app::TMsgIcon::miWarning);
     EXPECT_FALSE(form_->LastConversionWhole());
-    EXPECT_TRUE(fs::exists(wav_));
+    std::ifstream old(wav_);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "the user's older file");
+    EXPECT_TRUE(testsupport::ReadWav(part).has_value());
 }
 
 TEST_F(ConversionRunTest, ASignalStopsTheCommandLineRunWhichExitsWith128PlusIt) {

@@ -2,6 +2,7 @@
 // many, as a script runs them.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <QThread>
 #include <filesystem>
@@ -95,6 +96,56 @@ TEST_F(FastProgram, OptionsAreRefusedOrTakenAsFilesByTheRules) {
     EXPECT_TRUE(testsupport::ReadWav(Path("out.wav")).has_value());
 }
 
+// A piece that plays no note: its file is all zero, a result that is no result.
+std::vector<uint8_t> SilentSmf() {
+    return testsupport::SmfBuilder().NoteOn(0, 0, 60, 0).NoteOff(960, 0, 60).Bytes();
+}
+
+TEST_F(FastProgram, AFailedResultLeavesTheOldFileAndKeepsWhatWasMadeBesideIt) {
+    const std::string silent = Write("silent.mid", SilentSmf());
+    const std::vector<uint8_t> old{'m', 'i', 'n', 'e'};
+    const std::string wav = Write("song.wav", old);
+    const ProgramOutcome run = Run({"--fast", Q(silent), Q(wav)});
+    EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(wav), old);
+    EXPECT_TRUE(run.stdErr.contains(Q(wav) + " was not changed; what was recorded is in " +
+                                    Q(wav) + ".part"))
+        << run.stdErr.toStdString();
+    EXPECT_TRUE(testsupport::ReadWav(wav + ".part").has_value());
+}
+
+TEST_F(FastProgram, AFileThatFailedInAManyFilesRunIsConvertedAgainByTheNext) {
+    fs::create_directory(Path("out"));
+    const std::string good = Write("good.mid", testsupport::MelodySmf({60, 64}, 0.3)),
+                      silent = Write("silent.mid", SilentSmf());
+    for (int pass = 0; pass < 2; ++pass) {
+        const ProgramOutcome run = Run({"--fast", "--to", Q(Path("out")), Q(good), Q(silent)});
+        EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
+        EXPECT_FALSE(fs::exists(Path("out/silent.wav"))) << "pass " << pass;
+        const char* tally = pass == 0 ? "1 converted, 0 skipped, 1 failed"
+                                      : "0 converted, 1 skipped, 1 failed";
+        EXPECT_TRUE(run.stdErr.contains(tally)) << run.stdErr.toStdString();
+    }
+}
+
+TEST_F(FastProgram, AFileSizeLimitIsAWriteErrorWithItsReasonNotASilentDeath) {
+    const std::string midi = Write("long.mid", bench::BenchSong(30));
+    const std::vector<uint8_t> old{'o', 'l', 'd'};
+    const std::string wav = Write("song.wav", old);
+    struct rlimit was {};
+    ::getrlimit(RLIMIT_FSIZE, &was);
+    struct rlimit small = was;
+    // The child inherits the limit (a second of sound is 176 kB) and SIGXFSZ at its default,
+    // which kills; this process writes nothing meanwhile.
+    small.rlim_cur = 1 << 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ProgramOutcome run = Run({"--fast", Q(midi), Q(wav)});
+    ::setrlimit(RLIMIT_FSIZE, &was);
+    EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("File too large")) << run.stdErr.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(wav), old);
+}
+
 TEST_F(FastProgram, ASignalStopsTheRenderAndTheFileHoldsWhatWasRendered) {
     const std::string midi = Write("long.mid", bench::BenchSong(600));
     const std::string wav = Path("long.wav");
@@ -109,6 +160,17 @@ TEST_F(FastProgram, ASignalStopsTheRenderAndTheFileHoldsWhatWasRendered) {
     ASSERT_TRUE(file.has_value());
     EXPECT_GT(file->seconds(), 1.0);
     EXPECT_LT(file->seconds(), 590.0);
+
+    // Among many files an interrupted one never stands at its final name.
+    fs::create_directory(Path("out"));
+    testsupport::Program many({"--fast", "--to", Q(Path("out")), Q(midi)}, {{}, true});
+    ASSERT_TRUE(many.started());
+    QThread::msleep(1000);
+    many.Signal(SIGINT);
+    const ProgramOutcome stopped = many.Wait();
+    EXPECT_EQ(stopped.exitCode, 130) << stopped.stdErr.toStdString();
+    EXPECT_FALSE(fs::exists(Path("out/long.wav")));
+    EXPECT_TRUE(testsupport::ReadWav(Path("out/long.wav.part")).has_value());
 }
 
 }  // namespace

@@ -174,7 +174,9 @@ TEST_F(MainFormTest, ARunThatWritesNothingOrGapsSaysSo) {
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_TRUE(messages_[0].text.contains("ran dry 3 time")) << messages_[0].text.toStdString();
     EXPECT_FALSE(f.LastConversionWhole());
-    EXPECT_TRUE(std::filesystem::exists(wav_.toStdString()));
+    // A file with gaps does not take the output's place.
+    EXPECT_FALSE(std::filesystem::exists(wav_.toStdString()));
+    EXPECT_TRUE(std::filesystem::exists(wav_.toStdString() + ".part"));
 
     // A player that accepts the file but does not start: the poll ends at once.
     messages_.clear();

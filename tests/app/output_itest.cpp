@@ -159,23 +159,59 @@ TEST_F(OutputTest, AKillMidRunLeavesAPlayableRecordingOfAllButTheLastSecond) {
     EXPECT_EQ(status, 0) << soxi;
 }
 
-TEST_F(OutputTest, ALostSoundServerEndsTheRunWithAFailureAndKeepsWhatWasCaptured) {
+TEST_F(OutputTest, ALostSoundServerEndsTheRunWithAFailureAndLeavesTheOldFileAsItWas) {
     testsupport::PrivateServer server;
     ASSERT_TRUE(server.ok());
     WriteBytes(midi_, Melody(32));
-    const std::string wav = base_ + "/song.wav";
+    const std::string wav = base_ + "/song.wav", part = wav + ".part";
+    const std::vector<uint8_t> old = Noise(5000);
+    WriteBytes(wav, old);
     Program program({Q(midi_), Q(wav)});
-    ASSERT_TRUE(Holds(wav + ".part", 2.0));
+    ASSERT_TRUE(Holds(part, 2.0));
     server.kill();
     const Outcome run = program.Wait();
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.stdErr.contains("The sound server stopped answering at 0:0"))
         << run.stdErr.toStdString();
-    EXPECT_TRUE(run.stdErr.contains(Q(wav) + " holds the first 0:0")) << run.stdErr.toStdString();
-    const auto got = testsupport::ReadWav(wav);
+    EXPECT_TRUE(run.stdErr.contains(Q(part) + " holds the first 0:0")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains(Q(wav) + " was not changed")) << run.stdErr.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(wav), old);
+    const auto got = testsupport::ReadWav(part);
     ASSERT_TRUE(got.has_value());
     EXPECT_GE(got->seconds(), 2.0);
     EXPECT_LT(got->seconds(), 12.0);
+}
+
+TEST_F(OutputTest, NoDescriptorsForTheRecordingFailsAtOnceWithNothingPlayed) {
+    REQUIRE_SOUND_SERVER();
+    WriteBytes(midi_, Melody(20));
+    int status = -1;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string said = testsupport::RunCommand(
+        "ulimit -n 16; env -u DISPLAY -u WAYLAND_DISPLAY '" TONVERA_BINARY_DIR "/tonvera' '" +
+            midi_ + "' '" + base_ + "/song.wav' 2>&1",
+        &status);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(status, 1) << said;
+    EXPECT_LT(seconds, 2.0) << said;
+    // Which step runs out first depends on the server: the record stream or the file for it.
+    EXPECT_NE(said.find("No WAV file was written: "), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(base_ + "/song.wav"));
+}
+
+TEST_F(OutputTest, LinuxNamesAreRecordedAndAReplacedFileKeepsItsPermissions) {
+    REQUIRE_SOUND_SERVER();
+    const std::string midi = base_ + "/Song [Live] <1>|2.mid", wav = base_ + "/Song [Live].wav";
+    WriteBytes(midi, Melody(1));
+    WriteBytes(wav, {'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(wav.c_str(), 0600), 0);
+    const Outcome run = Tonvera({Q(midi), Q(wav)});
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_TRUE(testsupport::ReadWav(wav).has_value());
+    struct stat st {};
+    ASSERT_EQ(::stat(wav.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << "a private file must not become world-readable";
 }
 
 TEST_F(OutputTest, NamesTheFieldWouldChangeAreRefusedAndNoFileIsTouched) {
@@ -187,7 +223,8 @@ TEST_F(OutputTest, NamesTheFieldWouldChangeAreRefusedAndNoFileIsTouched) {
     for (const QString& wav : {Q(base_ + "/dir/song\tnew.wav"), Q(base_ + "/my \"best\".wav")}) {
         const Outcome run = Tonvera({Q(midi_), wav});
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.stdErr.contains(QStringLiteral("Ungültiger Dateiname - ") + wav))
+        // The field's message, and what in the name refused it.
+        EXPECT_TRUE(run.stdErr.contains(QStringLiteral("Ungültiger Dateiname - ") + wav + " (a "))
             << run.stdErr.toStdString();
     }
     EXPECT_EQ(testsupport::ReadAll(base_ + "/dir/song"), std::vector<uint8_t>{'a'});
@@ -221,10 +258,15 @@ TEST_F(OutputTest, ASilentResultFailsAPartlyReadMidiFileWarnsAndTheLengthIsToldF
     meta.Raw(1920, {0xFF, 0x01, 0x01, 'x'});  // two seconds of no notes
     ASSERT_TRUE(meta.WriteFile(midi_));
     const std::string wav = base_ + "/song.wav";
+    const std::vector<uint8_t> old = Noise(3000);
+    WriteBytes(wav, old);
     Outcome run = Tonvera({Q(midi_), Q(wav), "0"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.stdErr.contains("melody.mid plays for 0:02")) << run.stdErr.toStdString();
     EXPECT_TRUE(run.stdErr.contains("The recording is silent")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("what was recorded is in " + Q(wav) + ".part"))
+        << run.stdErr.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(wav), old) << "a silent result replaced the user's file";
 
     auto cut = Melody(4);
     cut.resize(cut.size() - 6);

@@ -126,6 +126,41 @@ TEST(RunReport, HolesInTheRecordingAreToldByPlaceAndLengthAndTheFileIsNotWhole) 
     EXPECT_FALSE(r.Whole());
 }
 
+TEST(RunReport, OnlyAWholeResultOrAStopTheUserAskedForReplacesTheOutput) {
+    CaptureResult finished = Written(kSecond);
+    finished.fileWritten = false;
+    finished.keptAt = "/m/song.wav.part";
+    TRunEnding ending;
+    EXPECT_TRUE(app::ReplacesTarget(finished, ending, false));
+    EXPECT_TRUE(app::ReplacesTarget(finished, ending, true));
+
+    CaptureResult failed = finished;
+    failed.silent = true;
+    EXPECT_FALSE(app::ReplacesTarget(failed, ending, false));
+    failed = finished;
+    failed.gaps = {{3000, 92}};
+    EXPECT_FALSE(app::ReplacesTarget(failed, ending, false));
+    TRunEnding lost;
+    lost.serverLost = true;
+    EXPECT_FALSE(app::ReplacesTarget(finished, lost, false));
+
+    // A stop the user asked for keeps its meaning: the output holds what was recorded, gaps and
+    // all; among many files an interrupted one never stands at its final name.
+    TRunEnding signalled, cancelled;
+    signalled.signal = SIGINT;
+    cancelled.cancelled = true;
+    for (const TRunEnding& stopped : {signalled, cancelled}) {
+        EXPECT_TRUE(app::ReplacesTarget(failed, stopped, false));
+        EXPECT_FALSE(app::ReplacesTarget(finished, stopped, true));
+    }
+
+    // A recording kept beside its output says where, after why.
+    const auto r = ReportConversion(failed, ending);
+    EXPECT_TRUE(r.Text().endsWith(
+        "/m/song.wav was not changed; what was recorded is in /m/song.wav.part."))
+        << r.Text().toStdString();
+}
+
 TEST(LocalNames, BytesThatAreNotUtf8ComeBackAsTheyWere) {
     for (const std::string& bytes :
          {std::string("/tmp/in\xff.mid"), std::string("o\xfe\xfd.wav"), std::string("\xc3("),

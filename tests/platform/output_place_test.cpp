@@ -134,6 +134,29 @@ TEST_F(OutputPlace, AMoveReplacesTheTargetInOneStepAlsoAcrossFileSystems) {
     EXPECT_EQ(std::distance(fs::directory_iterator(other.path()), fs::directory_iterator{}), 1);
 }
 
+TEST_F(OutputPlace, AReplacedFileKeepsWhoMayReadIt) {
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    Write(Path("new.part"), "new");
+    Write(Path("private.wav"), "old");
+    ASSERT_EQ(::chmod(Path("new.part").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(Path("private.wav").c_str(), 0600), 0);
+    EXPECT_EQ(MoveIntoPlace(Path("new.part"), Path("private.wav")), "");
+    EXPECT_EQ(mode(Path("private.wav")), 0600u);
+
+    testsupport::Tmpfs other(1 << 20);
+    REQUIRE_TMPFS(other);
+    const std::string there = other.path() + "/shared.wav";
+    Write(there, "old");
+    ASSERT_EQ(::chmod(there.c_str(), 0640), 0);
+    Write(Path("song.part"), "copied");
+    EXPECT_EQ(MoveIntoPlace(Path("song.part"), there), "");
+    EXPECT_EQ(mode(there), 0640u);
+}
+
 TEST_F(OutputPlace, AFailedCopyLeavesBothFilesAsTheyWere) {
     testsupport::Tmpfs small(64 * 1024);
     REQUIRE_TMPFS(small);
