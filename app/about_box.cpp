@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "app/accessible_text.h"
 #include "app/jpeg_image.h"
 #include "controls/app_glyphs.h"
 #include "controls/buttons_xp.h"
@@ -94,6 +95,13 @@ QFont ProductFont() {
 
 }  // namespace
 
+QString LicenceText() {
+    return QStringLiteral(
+               "Version %1. Free software under the GNU General Public License, version 3 or "
+               "later.")
+        .arg(QStringLiteral(TONVERA_VERSION));
+}
+
 QString ReplaceYearPlaceholder(const QString& text, int year) {
     QString result = text;
     const qsizetype at = result.indexOf(QStringLiteral("XXXX"));
@@ -132,6 +140,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     BitBtn1->setFocus();
 
     FormCreate();
+    DescribeControls();
 }
 
 void TAboutBox::BuildLogo() {
@@ -154,11 +163,9 @@ void TAboutBox::BuildTexts() {
     ProductName->setPalette(black);
     ProductName->adjustSize();
 
-    Copyright = MakeLabel(Panel1, QStringLiteral("Copyright \u00a9 XXXX Jorin Vandersee"), 336, 40);
-    Comments = MakeWrappedLabel(Panel1,
-                                QStringLiteral("Brennholt Klangwerkstatt answers your mail at "
-                                               "jorin.vandersee@brennholt.example."),
-                                QRect(336, 56, 257, 33));
+    Copyright =
+        MakeLabel(Panel1, QStringLiteral("Copyright \u00a9 XXXX the Tonvera developers"), 336, 40);
+    Comments = MakeWrappedLabel(Panel1, LicenceText(), QRect(336, 56, 257, 33));
     Label1 =
         MakeLabel(Panel1, QStringLiteral("Brennholt \u2013 music kindled in software."), 336, 96);
     QFont bold = Label1->font();
@@ -172,6 +179,24 @@ void TAboutBox::BuildTexts() {
         QStringLiteral("News, updates and more programs from our workshop are waiting for you on "
                        "our web site: www.brennholt.example"),
         QRect(336, 128, 238, 121));
+}
+
+// A label's name is its text, which is what a reader should hear.
+void TAboutBox::DescribeControls() {
+    using app::Describe;
+    Describe(Panel1, QStringLiteral("About Tonvera"),
+             QStringLiteral("The program's logo, copyright, version, licence and web site"));
+    Describe(ProgramIcon, QStringLiteral("Tonvera logo"),
+             QStringLiteral("A burning log with two notes rising from the flame"));
+    Describe(ProductName, ProductName->text(), QStringLiteral("The program and its maker"));
+    Describe(Copyright, Copyright->text(), QStringLiteral("Who holds the copyright"));
+    Describe(Comments, Comments->text(), QStringLiteral("This version and its licence"));
+    Describe(Label1, Label1->text(), QStringLiteral("The maker's motto"));
+    Describe(Label2, Label2->text(), QStringLiteral("What the maker does"));
+    Describe(Label3, Label3->text(), QStringLiteral("Where to find news and updates"));
+    Describe(BitBtnXP1, QStringLiteral("Web site"),
+             QStringLiteral("Opens %1 in the web browser").arg(WebAddress().host()));
+    Describe(BitBtn1, QStringLiteral("OK"), QStringLiteral("Closes this window"));
 }
 
 void TAboutBox::FormCreate() {

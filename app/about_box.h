@@ -1,7 +1,8 @@
 #pragma once
-// TAboutBox: the info dialog with the maker's logo, a few lines about the maker, the year line,
-// a button that opens the maker's web page and the OK button. Created hidden at start-up and
-// shown with exec(): OK (or Enter) ends it with 1, the close box with 2; Escape does nothing.
+// TAboutBox: the info dialog with the maker's logo, the copyright, version and licence lines, a
+// few lines about the maker, a button that opens the maker's web page and the OK button. Created
+// hidden at start-up and shown with exec(): OK (or Enter) ends it with 1, the close box with 2;
+// Escape does nothing.
 #include <QDialog>
 #include <QPoint>
 #include <QString>
@@ -17,6 +18,9 @@ inline constexpr int mrCancel = 2;
 
 // The text with its first "XXXX" replaced by the year's decimal digits.
 QString ReplaceYearPlaceholder(const QString& text, int year);
+
+// The dialog's line about this version and its licence.
+QString LicenceText();
 
 class TAboutBox : public QDialog {
     Q_OBJECT
@@ -58,6 +62,7 @@ class TAboutBox : public QDialog {
   private:
     void BuildLogo();
     void BuildTexts();
+    void DescribeControls();
 
     UrlOpener opener_;
     QPoint lastPos_;

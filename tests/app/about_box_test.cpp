@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDate>
 #include <QLabel>
 #include <QScreen>
@@ -33,6 +34,42 @@ TEST(AboutBoxYear, EachDialogShowsTheCurrentYearOnce) {
         first.BitBtn1->click();
     }
     EXPECT_EQ(first.Copyright->text(), before);
+}
+
+TEST(AboutBoxTexts, TheDevelopersHoldTheCopyrightAndTheLicenceAndVersionAreNamed) {
+    TAboutBox box;
+    EXPECT_EQ(
+        box.Copyright->text(),
+        QString("Copyright \u00a9 %1 the Tonvera developers").arg(QDate::currentDate().year()));
+    EXPECT_EQ(box.Comments->text(), LicenceText());
+    EXPECT_TRUE(LicenceText().startsWith("Version " TONVERA_VERSION ". "));
+    EXPECT_TRUE(LicenceText().contains("GNU General Public License, version 3 or later"));
+    // Nobody is named who does not exist, and no mail address.
+    for (QLabel* label : box.findChildren<QLabel*>())
+        EXPECT_FALSE(label->text().contains('@')) << label->text().toStdString();
+}
+
+TEST(AboutBoxAccess, EveryControlHasANameADescriptionAndItsRole) {
+    TAboutBox box;
+    const std::vector<std::pair<QWidget*, QAccessible::Role>> controls = {
+        {box.Panel1, QAccessible::Client},          {box.ProgramIcon, QAccessible::Graphic},
+        {box.ProductName, QAccessible::StaticText}, {box.Copyright, QAccessible::StaticText},
+        {box.Comments, QAccessible::StaticText},    {box.Label1, QAccessible::StaticText},
+        {box.Label2, QAccessible::StaticText},      {box.Label3, QAccessible::StaticText},
+        {box.BitBtnXP1, QAccessible::Button},       {box.BitBtn1, QAccessible::Button}};
+    for (const auto& [widget, role] : controls) {
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(access, nullptr);
+        const std::string what = widget->metaObject()->className();
+        EXPECT_FALSE(access->text(QAccessible::Name).isEmpty()) << what;
+        EXPECT_FALSE(access->text(QAccessible::Description).isEmpty()) << what;
+        EXPECT_EQ(access->role(), role) << what;
+    }
+    // A label is heard as it reads, the year filled in.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box.Copyright)->text(QAccessible::Name),
+              box.Copyright->text());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box.BitBtnXP1)->text(QAccessible::Name),
+              "Web site");
 }
 
 TEST(AboutBoxLook, FixedSizeLogoAndTextsThatFit) {
