@@ -74,8 +74,8 @@ void TMainForm::BuildControls() {
     setFont(f);
 
     // Created in the order of the window's description, which the stacking follows.
-    Label1 = MakeLabel(this, QStringLiteral("MIDI file:"), 8, 32);
-    Label2 = MakeLabel(this, QStringLiteral("WAV file:"), 8, 56);
+    Label1 = MakeLabel(this, QStringLiteral("&MIDI file:"), 8, 32);
+    Label2 = MakeLabel(this, QStringLiteral("&WAV file:"), 8, 56);
     Bevel1 = new QFrame(this);
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
@@ -85,6 +85,7 @@ void TMainForm::BuildControls() {
     BuildVolumeAndPreview();
     BuildPlayAndAbout();
     ConnectButtons();
+    DescribeControls();
 }
 
 void TMainForm::BuildRunButtons() {
@@ -121,7 +122,7 @@ void TMainForm::BuildVolumeAndPreview() {
     TrackBar1->setSingleStep(1);
     TrackBar1->setPageStep(2);
 
-    Label3 = MakeLabel(this, QStringLiteral("Volume:"), 8, 88);
+    Label3 = MakeLabel(this, QStringLiteral("&Volume:"), 8, 88);
 
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setGeometry(8, 136, 441, 121);

@@ -1,6 +1,7 @@
 #pragma once
 // TMainForm: the program's one window. The conversion and playback runs live in its click
-// handlers; the command-line mode in its show event.
+// handlers; the command-line mode in its show event. Its controls' names for screen readers are in
+// main_form_access.cpp.
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -103,6 +104,7 @@ class TMainForm : public QWidget {
     void BuildVolumeAndPreview();
     void BuildPlayAndAbout();
     void ConnectButtons();
+    void DescribeControls();
     // The click of a run's button: a close asked for while it runs comes after it.
     void RunHandler(const std::function<void()>& handler);
     // Both runs share the one player: while either runs, neither may start.
