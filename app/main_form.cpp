@@ -86,6 +86,7 @@ void TMainForm::BuildControls() {
     BuildPlayAndAbout();
     ConnectButtons();
     DescribeControls();
+    setAcceptDrops(true);
 }
 
 void TMainForm::BuildRunButtons() {
@@ -178,6 +179,7 @@ void TMainForm::ConnectButtons() {
             [this] { RunHandler([this] { PlayWAVBtnClick(); }); });
     connect(AboutBtn, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { AboutBtnClick(); }); });
+    connect(FilenameEdit1, &TFilenameEdit::FileChosen, this, &TMainForm::MidiPicked);
 }
 
 void TMainForm::RunHandler(const std::function<void()>& handler) {
@@ -215,7 +217,10 @@ void TMainForm::FormCreateFor(const QString& executablePath, const WritableProbe
     // An installed program's folder is nobody's to write: then the user's music folder.
     const QString folder = DefaultOutputFolder(ProgramFolder, writable);
     // A folder the field refuses leaves it empty; start-up goes on.
-    Guarded([&] { FilenameEdit2->SetFileName(folder + QStringLiteral("out.wav")); });
+    Guarded([&] {
+        FilenameEdit2->SetFileName(folder + QStringLiteral("out.wav"));
+        proposal_.Made(FilenameEdit2->FileName());
+    });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {

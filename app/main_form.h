@@ -1,6 +1,7 @@
 #pragma once
 // TMainForm: the program's one window. The conversion and playback runs live in its click
-// handlers; the command-line mode in its show event. Its controls' names for screen readers are in
+// handlers; the command-line mode in its show event. A MIDI or WAV file dropped on it fills its
+// field (main_form_files.cpp); its controls' names for screen readers are in
 // main_form_access.cpp.
 #include <QWidget>
 #include <cstdint>
@@ -13,11 +14,14 @@
 #include "app/command_line.h"
 #include "app/conversion_run.h"
 #include "app/default_output.h"
+#include "app/file_drop.h"
+#include "app/output_proposal.h"
 #include "engine/capture.h"
 #include "media/mplayer.h"
 
 class QFrame;
 class QLabel;
+class QMimeData;
 class QProgressBar;
 class QScrollArea;
 class QSlider;
@@ -92,6 +96,9 @@ class TMainForm : public QWidget {
     void showEvent(QShowEvent* event) override;
     // During a run the window stays: it closes once the run is over.
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     friend class TConversionRun;
@@ -105,6 +112,10 @@ class TMainForm : public QWidget {
     void BuildPlayAndAbout();
     void ConnectButtons();
     void DescribeControls();
+    // What a drop would put into a field; nothing while a run has the fields.
+    TDroppedFile Droppable(const QMimeData* data) const;
+    // A MIDI file the user chose: the proposed output follows it while it is the program's.
+    void MidiPicked(const QString& midi);
     // The click of a run's button: a close asked for while it runs comes after it.
     void RunHandler(const std::function<void()>& handler);
     // Both runs share the one player: while either runs, neither may start.
@@ -130,6 +141,7 @@ class TMainForm : public QWidget {
     std::string consolePrefix_;  // before the progress line of a many-files run's conversion
     bool running_ = false;
     bool closeAfterRun_ = false;
+    TOutputProposal proposal_;
 };
 
 }  // namespace app
