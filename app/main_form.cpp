@@ -54,7 +54,8 @@ TBitBtnXP* MakeButton(QWidget* parent, const QRect& bounds) {
 TMainForm::TMainForm(std::vector<std::string> arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      arguments_(std::move(arguments)) {
+      arguments_(std::move(arguments)),
+      notice_(FreedesktopNotice()) {
     quitRequest_ = [](int code) {
         QMetaObject::invokeMethod(
             qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
@@ -351,6 +352,14 @@ engine::CaptureResult TMainForm::StopBtnClick() {
 
 void TMainForm::KonvertBtnClick() {
     lastRun_ = TConversionRun(*this).Execute();
+    TellDone();
+}
+
+void TMainForm::TellDone() {
+    // Whoever runs the command line is told on the console; a window in front speaks for
+    // itself.
+    if (!lastRun_.whole || commandLineRun_ || isActiveWindow() || !notice_) return;
+    notice_->Tell(ReadyNotice(FilenameEdit2->FileName(), lastRun_.lengthMs));
 }
 
 void TMainForm::PlayWAVBtnClick() {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/conversion_run.h"
 #include "app/default_output.h"
+#include "app/desktop_notice.h"
 #include "app/file_drop.h"
 #include "app/output_proposal.h"
 #include "engine/capture.h"
@@ -91,6 +93,9 @@ class TMainForm : public QWidget {
     // How the command-line mode ends the program: by default an exit with this code, posted to
     // the application's queue.
     void SetQuitRequest(std::function<void(int exitCode)> quit) { quitRequest_ = std::move(quit); }
+    // Where a conversion the user did not watch is reported; by default the desktop's
+    // notification service.
+    void SetDesktopNotice(std::unique_ptr<TDesktopNotice> notice) { notice_ = std::move(notice); }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -116,6 +121,8 @@ class TMainForm : public QWidget {
     TDroppedFile Droppable(const QMimeData* data) const;
     // A MIDI file the user chose: the proposed output follows it while it is the program's.
     void MidiPicked(const QString& midi);
+    // A conversion that went well while the user looked elsewhere is told to the desktop.
+    void TellDone();
     // The click of a run's button: a close asked for while it runs comes after it.
     void RunHandler(const std::function<void()>& handler);
     // Both runs share the one player: while either runs, neither may start.
@@ -142,6 +149,7 @@ class TMainForm : public QWidget {
     bool running_ = false;
     bool closeAfterRun_ = false;
     TOutputProposal proposal_;
+    std::unique_ptr<TDesktopNotice> notice_;
 };
 
 }  // namespace app

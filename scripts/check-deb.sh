@@ -24,7 +24,7 @@ package_version=$(dpkg-deb -f "$deb" Version)
   fail "the package is $package_version, the program says \"$version\""
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libpulse0 libfluidsynth3 libsndfile1 libjpeg62-turbo; do
+for lib in libqt6widgets6 libqt6dbus6 libpulse0 libfluidsynth3 libsndfile1 libjpeg62-turbo; do
   grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -qE '(^|, )timgm6mb-soundfont \| fluid-soundfont-gm(,|$)' <<<"$depends" ||
