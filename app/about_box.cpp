@@ -127,7 +127,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     BitBtnXP1 = new TBitBtnXP(Panel1);
     BitBtnXP1->setGeometry(336, 240, 169, 25);
     BitBtnXP1->SetCaption(QStringLiteral("www.brennholt.example"));
-    BitBtnXP1->SetGlyph(GlobeGlyph());
+    BitBtnXP1->SetGlyph(GlobeGlyph(), GlobeGlyph2x());
     connect(BitBtnXP1, &TBitBtnXP::clicked, this, &TAboutBox::BitBtnXP1Click);
 
     BitBtn1 = new TBitBtnXP(this);

@@ -148,11 +148,11 @@ void TMainForm::BuildVolumeAndPreview() {
 void TMainForm::BuildPlayAndAbout() {
     PlayWAVBtn = MakeButton(this, {280, 288, 171, 25});
     PlayWAVBtn->SetCaption(QStringLiteral("Play WAV file"));
-    PlayWAVBtn->SetGlyph(PlayWavGlyph());
+    PlayWAVBtn->SetGlyph(PlayWavGlyph(), PlayWavGlyph2x());
 
     AboutBtn = MakeButton(this, {296, 4, 147, 25});
     AboutBtn->SetCaption(QStringLiteral("About the program..."));
-    AboutBtn->SetGlyph(AboutGlyph());
+    AboutBtn->SetGlyph(AboutGlyph(), AboutGlyph2x());
 
     Label5 = new QLabel(this);
     Label5->setGeometry(8, 320, 441, 41);
