@@ -21,6 +21,7 @@ static void InitAppResources() {
 namespace {
 
 const char* const kLogoResource = ":/tonvera/logo.jpg";
+const char* const kLogo2xResource = ":/tonvera/logo@2x.jpg";
 const char* const kWebAddress = "https://www.brennholt.example/";
 
 // The panel behind the logo and texts: a lowered outer and a raised inner bevel, one pixel each.
@@ -54,6 +55,11 @@ class BevelPanel : public QWidget {
 
     QColor colour_;
 };
+
+JpegPicture DecodeResource(const char* name) {
+    QFile file(QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? DecodeJpeg(file.readAll()) : JpegPicture{};
+}
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
@@ -145,13 +151,25 @@ TAboutBox::TAboutBox(QWidget* parent)
 
 void TAboutBox::BuildLogo() {
     ProgramIcon = new QLabel(Panel1);
-    QFile logo(QString::fromLatin1(kLogoResource));
-    if (logo.open(QIODevice::ReadOnly)) {
-        const JpegPicture picture = DecodeJpeg(logo.readAll());
-        logoProgressive_ = picture.progressive;
-        if (!picture.image.isNull()) ProgramIcon->setPixmap(QPixmap::fromImage(picture.image));
+    const JpegPicture picture = DecodeResource(kLogoResource);
+    logoProgressive_ = picture.progressive;
+    if (!picture.image.isNull()) {
+        logo_ = QPixmap::fromImage(picture.image);
+        ProgramIcon->setPixmap(logo_);
     }
     ProgramIcon->setGeometry(16, 40, 306, 322);
+}
+
+void TAboutBox::ShowLogoFor(qreal ratio) {
+    const bool sharp = ratio >= 1.5;
+    if (sharp && logo2x_.isNull()) {
+        QImage image = DecodeResource(kLogo2xResource).image;
+        image.setDevicePixelRatio(2);
+        logo2x_ = QPixmap::fromImage(image);
+    }
+    const QPixmap& shown = sharp && !logo2x_.isNull() ? logo2x_ : logo_;
+    if (!shown.isNull() && ProgramIcon->pixmap().cacheKey() != shown.cacheKey())
+        ProgramIcon->setPixmap(shown);
 }
 
 void TAboutBox::BuildTexts() {
@@ -229,6 +247,7 @@ void TAboutBox::showEvent(QShowEvent* event) {
         placed_ = true;
     }
     move(lastPos_);
+    ShowLogoFor(devicePixelRatio());
     QDialog::showEvent(event);
 }
 

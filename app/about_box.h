@@ -4,6 +4,7 @@
 // hidden at start-up and shown with exec(): OK (or Enter) ends it with 1, the close box with 2;
 // Escape does nothing.
 #include <QDialog>
+#include <QPixmap>
 #include <QPoint>
 #include <QString>
 #include <QUrl>
@@ -36,6 +37,9 @@ class TAboutBox : public QDialog {
     void SetUrlOpener(UrlOpener opener);
     // Whether the logo came from a progressive JPEG (it should).
     bool LogoProgressive() const { return logoProgressive_; }
+    // The logo as drawn for a screen of that device pixel ratio: at twice the pixels from 1.5
+    // up, at the same size in points. Called as the dialog is shown.
+    void ShowLogoFor(qreal ratio);
 
     void FormCreate();
     void BitBtnXP1Click();
@@ -64,6 +68,8 @@ class TAboutBox : public QDialog {
     void BuildTexts();
     void DescribeControls();
 
+    QPixmap logo_;
+    QPixmap logo2x_;  // decoded when a screen first needs it
     UrlOpener opener_;
     QPoint lastPos_;
     bool placed_ = false;
