@@ -185,7 +185,10 @@ QImage TButtonGlyph::BuildStateImage(const QImage& source, int scale, TGlyphStat
                                      int h) const {
     QImage scratch(w, h, QImage::Format_ARGB32);
     scratch.fill(SystemColor(clBtnFace));
-    const QImage strip = source.convertToFormat(QImage::Format_ARGB32);
+    // Cells are cut and copied pixel for pixel: a 2x strip painted at its ratio would land at
+    // half its size.
+    QImage strip = source.convertToFormat(QImage::Format_ARGB32);
+    strip.setDevicePixelRatio(1);
     if (state != gsDisabled) {
         const int cell = state < numGlyphs_ ? state : 0;
         QPainter painter(&scratch);

@@ -131,6 +131,34 @@ TEST_F(Glyph2x, StateImagesOfTheSharpStripCoverTheSameSpotInPoints) {
     EXPECT_EQ(SharedGlyphCache()->ListCount(), 2);
 }
 
+TEST_F(Glyph2x, TheSharpPictureIsTheStripsCellPixelForPixel) {
+    // The real strips: their pictures are far from the face colour.
+    for (const auto& [plain, sharp] :
+         {std::pair{AboutGlyph(), AboutGlyph2x()}, std::pair{KindGlyph(bkOK), KindGlyph2x(bkOK)}}) {
+        TButtonGlyph glyph;
+        glyph.SetGlyph(plain);
+        glyph.SetGlyph2x(sharp);
+        glyph.SetNumGlyphs(2);
+        const QImage up = glyph.StateImage2x(gsUp);
+        const QImage disabled = glyph.StateImage2x(gsDisabled);
+        ASSERT_EQ(up.size(), QSize(sharp.width() / 2, sharp.height()));
+        const QRgb key = TransparentColorOf(sharp);
+        const QImage strip = sharp.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < up.height(); ++y)
+            for (int x = 0; x < up.width(); ++x) {
+                const QRgb want = strip.pixel(x, y);
+                const QRgb got = up.pixel(x, y);
+                ASSERT_EQ(qAlpha(got) == 0, want == key) << x << "," << y;
+                if (want != key) {
+                    ASSERT_EQ(got | 0xFF000000u, want) << x << "," << y;
+                }
+                // The disabled picture is the second cell's shape, recoloured.
+                ASSERT_EQ(qAlpha(disabled.pixel(x, y)) == 0, strip.pixel(x + up.width(), y) == key)
+                    << x << "," << y;
+            }
+    }
+}
+
 TEST_F(Glyph2x, PaintedSharpOnlyWhereTheCanvasHasTwoPixelsToAPoint) {
     TButtonGlyph glyph;
     glyph.SetGlyph(PlainStrip());
