@@ -24,6 +24,8 @@ void TMainForm::DescribeControls() {
         label->setBuddy(buddy);
         label->adjustSize();
     }
+    setAccessibleDescription(
+        QStringLiteral("Turns a MIDI file into a WAV file by playing and recording it"));
     Describe(Label1, QStringLiteral("MIDI file"), QStringLiteral("Names the MIDI file field"));
     Describe(Label2, QStringLiteral("WAV file"), QStringLiteral("Names the WAV file field"));
     Describe(Label3, QStringLiteral("Volume"), QStringLiteral("Names the volume track bar"));

@@ -63,6 +63,9 @@ TEST_F(MainFormTest, EveryControlHasANameADescriptionAndItsRole) {
         std::cout << "[ INFO     ] " << what << ": \""
                   << access->text(QAccessible::Name).toStdString() << "\"\n";
     }
+    // The window says what it is for; its name is its title.
+    EXPECT_EQ(Access(&f)->text(QAccessible::Name), f.windowTitle());
+    EXPECT_FALSE(Access(&f)->text(QAccessible::Description).isEmpty());
     EXPECT_EQ(Access(f.FilenameEdit1)->text(QAccessible::Name), "MIDI file");
     EXPECT_EQ(Access(f.FilenameEdit2)->text(QAccessible::Name), "WAV file");
     // The two browse buttons look alike; their names say which file each chooses.
