@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -12,88 +15,58 @@
 
 namespace {
 
-// What a notification daemon would show.
-class FakeNotifications : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+// What a notification daemon would get, message for message.
+class FakeNotifications : public QDBusVirtualObject {
   public:
-    struct Call {
-        QString app;
-        uint replaces = 0;
-        QString icon, summary, body;
-        QStringList actions;
-        QVariantMap hints;
-        int timeout = 0;
-    };
-    std::vector<Call> calls;
-
-  public slots:
-    uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap& hints,
-                int timeout) {
-        calls.push_back({app, replaces, icon, summary, body, actions, hints, timeout});
-        return uint(calls.size());
+    QList<QDBusMessage> calls;
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& call, const QDBusConnection& bus) override {
+        calls << call;
+        bus.send(call.createReply(uint(calls.size())));
+        return true;
     }
 };
 
-class DesktopNoticeBus : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
-        if (daemon.isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
-        bus_.start(daemon, {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(bus_.waitForReadyRead(10000)) << "the bus did not start";
-        address_ = QString::fromUtf8(bus_.readLine()).trimmed();
-        ASSERT_FALSE(address_.isEmpty());
-    }
-    void TearDown() override {
-        QDBusConnection::disconnectFromBus("tonvera-notice");
-        QDBusConnection::disconnectFromBus("notification-daemon");
-        if (bus_.state() != QProcess::NotRunning) {
-            bus_.kill();
-            bus_.waitForFinished();
-        }
-    }
-    // The service, on a connection of its own as a daemon would have it.
-    void Serve(FakeNotifications& service) {
-        QDBusConnection daemon = QDBusConnection::connectToBus(address_, "notification-daemon");
-        ASSERT_TRUE(daemon.isConnected());
-        ASSERT_TRUE(daemon.registerService("org.freedesktop.Notifications"));
-        ASSERT_TRUE(daemon.registerObject("/org/freedesktop/Notifications", &service,
-                                          QDBusConnection::ExportAllSlots));
-    }
+TEST(DesktopNotice, TheServiceGetsTheFilesNameItsLengthAndTheProgramsEntryWithoutAWait) {
+    const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
+    if (daemon.isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
+    QProcess bus;
+    bus.start(daemon, {"--session", "--nofork", "--print-address=1"});
+    ASSERT_TRUE(bus.waitForReadyRead(10000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
 
-    QProcess bus_;
-    QString address_;
-};
-
-TEST_F(DesktopNoticeBus, TheServiceGetsTheFileItsLengthAndTheProgramsEntry) {
-    FakeNotifications service;
-    Serve(service);
-    const auto notice = app::FreedesktopNotice(address_);
-    notice->Tell(app::ReadyNotice("/home/ann/R&B <live>/song.wav", 205000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.calls.empty(); }, 5000));
-    ASSERT_EQ(service.calls.size(), 1u);
-    const FakeNotifications::Call& call = service.calls[0];
-    EXPECT_EQ(call.app, "Tonvera");
-    EXPECT_EQ(call.replaces, 0u);
-    EXPECT_EQ(call.icon, TONVERA_APP_ID);
-    EXPECT_EQ(call.summary, "song.wav is ready");
-    // The body may be read as markup: the folder's name stays text.
-    EXPECT_EQ(call.body, "3:25 of music, written to /home/ann/R&amp;B &lt;live&gt;");
-    EXPECT_TRUE(call.actions.isEmpty());
-    EXPECT_EQ(call.hints.value("desktop-entry").toString(), TONVERA_APP_ID);
-    EXPECT_EQ(call.timeout, -1);  // the server's own
-}
-
-TEST_F(DesktopNoticeBus, NobodyServingTheNameOrNoBusCostsNoWait) {
+    // Nobody serves the name yet, and one address has no bus: neither costs a wait.
     QElapsedTimer clock;
     clock.start();
-    app::FreedesktopNotice(address_)->Tell(app::ReadyNotice("/tmp/a.wav", 1000));
+    app::FreedesktopNotice(address)->Tell(app::ReadyNotice("/tmp/a.wav", 1000));
     app::FreedesktopNotice("unix:path=/nonexistent/bus")->Tell(app::ReadyNotice("/tmp/a.wav", 1));
     EXPECT_LT(clock.elapsed(), 2000);
+
+    FakeNotifications service;
+    QDBusConnection served = QDBusConnection::connectToBus(address, "notification-daemon");
+    ASSERT_TRUE(served.registerService("org.freedesktop.Notifications"));
+    ASSERT_TRUE(served.registerVirtualObject("/org/freedesktop/Notifications", &service));
+    app::FreedesktopNotice(address)->Tell(
+        app::ReadyNotice("/home/ann/R&B <live>/song.wav", 205000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.calls.isEmpty(); }, 5000));
+    const QDBusMessage call = service.calls.front();
+    EXPECT_EQ(call.interface(), "org.freedesktop.Notifications");
+    EXPECT_EQ(call.member(), "Notify");
+    EXPECT_EQ(call.signature(), "susssasa{sv}i");
+    const QVariantList args = call.arguments();
+    ASSERT_EQ(args.size(), 8);
+    EXPECT_EQ(args[0].toString(), "Tonvera");
+    EXPECT_EQ(args[2].toString(), TONVERA_APP_ID);
+    EXPECT_EQ(args[3].toString(), "song.wav is ready");
+    // The body may be read as markup: the folder's name stays text.
+    EXPECT_EQ(args[4].toString(), "3:25 of music, written to /home/ann/R&amp;B &lt;live&gt;");
+    EXPECT_EQ(qdbus_cast<QVariantMap>(args[6]).value("desktop-entry").toString(), TONVERA_APP_ID);
+    EXPECT_EQ(args[7].toInt(), -1);  // shown as long as the server likes
+
+    QDBusConnection::disconnectFromBus("tonvera-notice");
+    QDBusConnection::disconnectFromBus("notification-daemon");
+    bus.kill();
+    bus.waitForFinished();
 }
 
 }  // namespace
-
-#include "desktop_notice_test.moc"
