@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "app/accessible_text.h"
 #include "app/jpeg_image.h"
 #include "controls/app_glyphs.h"
 #include "controls/buttons_xp.h"
@@ -20,6 +21,7 @@ static void InitAppResources() {
 namespace {
 
 const char* const kLogoResource = ":/tonvera/logo.jpg";
+const char* const kLogo2xResource = ":/tonvera/logo@2x.jpg";
 const char* const kWebAddress = "https://www.brennholt.example/";
 
 // The panel behind the logo and texts: a lowered outer and a raised inner bevel, one pixel each.
@@ -53,6 +55,11 @@ class BevelPanel : public QWidget {
 
     QColor colour_;
 };
+
+JpegPicture DecodeResource(const char* name) {
+    QFile file(QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? DecodeJpeg(file.readAll()) : JpegPicture{};
+}
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
     auto* label = new QLabel(text, parent);
@@ -94,6 +101,13 @@ QFont ProductFont() {
 
 }  // namespace
 
+QString LicenceText() {
+    return QStringLiteral(
+               "Version %1. Free software under the GNU General Public License, version 3 or "
+               "later.")
+        .arg(QStringLiteral(TONVERA_VERSION));
+}
+
 QString ReplaceYearPlaceholder(const QString& text, int year) {
     QString result = text;
     const qsizetype at = result.indexOf(QStringLiteral("XXXX"));
@@ -119,7 +133,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     BitBtnXP1 = new TBitBtnXP(Panel1);
     BitBtnXP1->setGeometry(336, 240, 169, 25);
     BitBtnXP1->SetCaption(QStringLiteral("www.brennholt.example"));
-    BitBtnXP1->SetGlyph(GlobeGlyph());
+    BitBtnXP1->SetGlyph(GlobeGlyph(), GlobeGlyph2x());
     connect(BitBtnXP1, &TBitBtnXP::clicked, this, &TAboutBox::BitBtnXP1Click);
 
     BitBtn1 = new TBitBtnXP(this);
@@ -132,17 +146,30 @@ TAboutBox::TAboutBox(QWidget* parent)
     BitBtn1->setFocus();
 
     FormCreate();
+    DescribeControls();
 }
 
 void TAboutBox::BuildLogo() {
     ProgramIcon = new QLabel(Panel1);
-    QFile logo(QString::fromLatin1(kLogoResource));
-    if (logo.open(QIODevice::ReadOnly)) {
-        const JpegPicture picture = DecodeJpeg(logo.readAll());
-        logoProgressive_ = picture.progressive;
-        if (!picture.image.isNull()) ProgramIcon->setPixmap(QPixmap::fromImage(picture.image));
+    const JpegPicture picture = DecodeResource(kLogoResource);
+    logoProgressive_ = picture.progressive;
+    if (!picture.image.isNull()) {
+        logo_ = QPixmap::fromImage(picture.image);
+        ProgramIcon->setPixmap(logo_);
     }
     ProgramIcon->setGeometry(16, 40, 306, 322);
+}
+
+void TAboutBox::ShowLogoFor(qreal ratio) {
+    const bool sharp = ratio >= 1.5;
+    if (sharp && logo2x_.isNull()) {
+        QImage image = DecodeResource(kLogo2xResource).image;
+        image.setDevicePixelRatio(2);
+        logo2x_ = QPixmap::fromImage(image);
+    }
+    const QPixmap& shown = sharp && !logo2x_.isNull() ? logo2x_ : logo_;
+    if (!shown.isNull() && ProgramIcon->pixmap().cacheKey() != shown.cacheKey())
+        ProgramIcon->setPixmap(shown);
 }
 
 void TAboutBox::BuildTexts() {
@@ -154,11 +181,9 @@ void TAboutBox::BuildTexts() {
     ProductName->setPalette(black);
     ProductName->adjustSize();
 
-    Copyright = MakeLabel(Panel1, QStringLiteral("Copyright \u00a9 XXXX Jorin Vandersee"), 336, 40);
-    Comments = MakeWrappedLabel(Panel1,
-                                QStringLiteral("Brennholt Klangwerkstatt answers your mail at "
-                                               "jorin.vandersee@brennholt.example."),
-                                QRect(336, 56, 257, 33));
+    Copyright =
+        MakeLabel(Panel1, QStringLiteral("Copyright \u00a9 XXXX the Tonvera developers"), 336, 40);
+    Comments = MakeWrappedLabel(Panel1, LicenceText(), QRect(336, 56, 257, 33));
     Label1 =
         MakeLabel(Panel1, QStringLiteral("Brennholt \u2013 music kindled in software."), 336, 96);
     QFont bold = Label1->font();
@@ -172,6 +197,24 @@ void TAboutBox::BuildTexts() {
         QStringLiteral("News, updates and more programs from our workshop are waiting for you on "
                        "our web site: www.brennholt.example"),
         QRect(336, 128, 238, 121));
+}
+
+// A label's name is its text, which is what a reader should hear.
+void TAboutBox::DescribeControls() {
+    using app::Describe;
+    Describe(Panel1, QStringLiteral("About Tonvera"),
+             QStringLiteral("The program's logo, copyright, version, licence and web site"));
+    Describe(ProgramIcon, QStringLiteral("Tonvera logo"),
+             QStringLiteral("A burning log with two notes rising from the flame"));
+    Describe(ProductName, ProductName->text(), QStringLiteral("The program and its maker"));
+    Describe(Copyright, Copyright->text(), QStringLiteral("Who holds the copyright"));
+    Describe(Comments, Comments->text(), QStringLiteral("This version and its licence"));
+    Describe(Label1, Label1->text(), QStringLiteral("The maker's motto"));
+    Describe(Label2, Label2->text(), QStringLiteral("What the maker does"));
+    Describe(Label3, Label3->text(), QStringLiteral("Where to find news and updates"));
+    Describe(BitBtnXP1, QStringLiteral("Web site"),
+             QStringLiteral("Opens %1 in the web browser").arg(WebAddress().host()));
+    Describe(BitBtn1, QStringLiteral("OK"), QStringLiteral("Closes this window"));
 }
 
 void TAboutBox::FormCreate() {
@@ -204,6 +247,7 @@ void TAboutBox::showEvent(QShowEvent* event) {
         placed_ = true;
     }
     move(lastPos_);
+    ShowLogoFor(devicePixelRatio());
     QDialog::showEvent(event);
 }
 

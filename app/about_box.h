@@ -1,8 +1,10 @@
 #pragma once
-// TAboutBox: the info dialog with the maker's logo, a few lines about the maker, the year line,
-// a button that opens the maker's web page and the OK button. Created hidden at start-up and
-// shown with exec(): OK (or Enter) ends it with 1, the close box with 2; Escape does nothing.
+// TAboutBox: the info dialog with the maker's logo, the copyright, version and licence lines, a
+// few lines about the maker, a button that opens the maker's web page and the OK button. Created
+// hidden at start-up and shown with exec(): OK (or Enter) ends it with 1, the close box with 2;
+// Escape does nothing.
 #include <QDialog>
+#include <QPixmap>
 #include <QPoint>
 #include <QString>
 #include <QUrl>
@@ -18,6 +20,9 @@ inline constexpr int mrCancel = 2;
 // The text with its first "XXXX" replaced by the year's decimal digits.
 QString ReplaceYearPlaceholder(const QString& text, int year);
 
+// The dialog's line about this version and its licence.
+QString LicenceText();
+
 class TAboutBox : public QDialog {
     Q_OBJECT
   public:
@@ -32,6 +37,9 @@ class TAboutBox : public QDialog {
     void SetUrlOpener(UrlOpener opener);
     // Whether the logo came from a progressive JPEG (it should).
     bool LogoProgressive() const { return logoProgressive_; }
+    // The logo as drawn for a screen of that device pixel ratio: at twice the pixels from 1.5
+    // up, at the same size in points. Called as the dialog is shown.
+    void ShowLogoFor(qreal ratio);
 
     void FormCreate();
     void BitBtnXP1Click();
@@ -58,7 +66,10 @@ class TAboutBox : public QDialog {
   private:
     void BuildLogo();
     void BuildTexts();
+    void DescribeControls();
 
+    QPixmap logo_;
+    QPixmap logo2x_;  // decoded when a screen first needs it
     UrlOpener opener_;
     QPoint lastPos_;
     bool placed_ = false;

@@ -53,7 +53,8 @@ TBitBtnXP* MakeButton(QWidget* parent, const QRect& bounds) {
 
 TMainForm::TMainForm(std::vector<std::string> arguments, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      notice_(FreedesktopNotice()) {
     commandLine_.files = std::move(arguments);
     quitRequest_ = [](int code) {
         QMetaObject::invokeMethod(
@@ -74,8 +75,8 @@ void TMainForm::BuildControls() {
     setFont(f);
 
     // Created in the order of the window's description, which the stacking follows.
-    Label1 = MakeLabel(this, QStringLiteral("MIDI file:"), 8, 32);
-    Label2 = MakeLabel(this, QStringLiteral("WAV file:"), 8, 56);
+    Label1 = MakeLabel(this, QStringLiteral("&MIDI file:"), 8, 32);
+    Label2 = MakeLabel(this, QStringLiteral("&WAV file:"), 8, 56);
     Bevel1 = new QFrame(this);
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
@@ -85,6 +86,8 @@ void TMainForm::BuildControls() {
     BuildVolumeAndPreview();
     BuildPlayAndAbout();
     ConnectButtons();
+    DescribeControls();
+    setAcceptDrops(true);
 }
 
 void TMainForm::BuildRunButtons() {
@@ -121,7 +124,7 @@ void TMainForm::BuildVolumeAndPreview() {
     TrackBar1->setSingleStep(1);
     TrackBar1->setPageStep(2);
 
-    Label3 = MakeLabel(this, QStringLiteral("Volume:"), 8, 88);
+    Label3 = MakeLabel(this, QStringLiteral("&Volume:"), 8, 88);
 
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setGeometry(8, 136, 441, 121);
@@ -145,11 +148,11 @@ void TMainForm::BuildVolumeAndPreview() {
 void TMainForm::BuildPlayAndAbout() {
     PlayWAVBtn = MakeButton(this, {280, 288, 171, 25});
     PlayWAVBtn->SetCaption(QStringLiteral("Play WAV file"));
-    PlayWAVBtn->SetGlyph(PlayWavGlyph());
+    PlayWAVBtn->SetGlyph(PlayWavGlyph(), PlayWavGlyph2x());
 
     AboutBtn = MakeButton(this, {296, 4, 147, 25});
     AboutBtn->SetCaption(QStringLiteral("About the program..."));
-    AboutBtn->SetGlyph(AboutGlyph());
+    AboutBtn->SetGlyph(AboutGlyph(), AboutGlyph2x());
 
     Label5 = new QLabel(this);
     Label5->setGeometry(8, 320, 441, 41);
@@ -179,6 +182,7 @@ void TMainForm::ConnectButtons() {
             [this] { RunHandler([this] { PlayWAVBtnClick(); }); });
     connect(AboutBtn, &QAbstractButton::clicked, this,
             [this] { Guarded([this] { AboutBtnClick(); }); });
+    connect(FilenameEdit1, &TFilenameEdit::FileChosen, this, &TMainForm::MidiPicked);
 }
 
 void TMainForm::RunHandler(const std::function<void()>& handler) {
@@ -217,7 +221,10 @@ void TMainForm::FormCreateFor(const QString& executablePath, const WritableProbe
     // An installed program's folder is nobody's to write: then the user's music folder.
     const QString folder = DefaultOutputFolder(ProgramFolder, writable);
     // A folder the field refuses leaves it empty; start-up goes on.
-    Guarded([&] { FilenameEdit2->SetFileName(folder + QStringLiteral("out.wav")); });
+    Guarded([&] {
+        FilenameEdit2->SetFileName(folder + QStringLiteral("out.wav"));
+        proposal_.Made(FilenameEdit2->FileName());
+    });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -349,6 +356,14 @@ engine::CaptureResult TMainForm::StopBtnClick(const engine::PlacementRule& place
 
 void TMainForm::KonvertBtnClick() {
     lastRun_ = TConversionRun(*this).Execute();
+    TellDone();
+}
+
+void TMainForm::TellDone() {
+    // Whoever runs the command line is told on the console; a window in front speaks for
+    // itself.
+    if (!lastRun_.whole || commandLineRun_ || isActiveWindow() || !notice_) return;
+    notice_->Tell(ReadyNotice(FilenameEdit2->FileName(), lastRun_.lengthMs));
 }
 
 void TMainForm::PlayWAVBtnClick() {

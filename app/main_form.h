@@ -1,9 +1,13 @@
 #pragma once
 // TMainForm: the program's one window. The conversion and playback runs live in its click
-// handlers; the command-line mode in its show event.
+// handlers; the command-line mode in its show event. A MIDI or WAV file dropped on it fills its
+// field (main_form_files.cpp); its controls' names for screen readers are in
+// main_form_access.cpp.
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,11 +15,15 @@
 #include "app/command_line.h"
 #include "app/conversion_run.h"
 #include "app/default_output.h"
+#include "app/desktop_notice.h"
+#include "app/file_drop.h"
+#include "app/output_proposal.h"
 #include "engine/capture.h"
 #include "media/mplayer.h"
 
 class QFrame;
 class QLabel;
+class QMimeData;
 class QProgressBar;
 class QScrollArea;
 class QSlider;
@@ -85,12 +93,18 @@ class TMainForm : public QWidget {
     // How the window ends the program: once the command line's run is over, or when it is
     // closed. By default an exit with this code, posted to the application's queue.
     void SetQuitRequest(std::function<void(int exitCode)> quit) { quitRequest_ = std::move(quit); }
+    // Where a conversion the user did not watch is reported; by default the desktop's
+    // notification service.
+    void SetDesktopNotice(std::unique_ptr<TDesktopNotice> notice) { notice_ = std::move(notice); }
 
   protected:
     void showEvent(QShowEvent* event) override;
     // During a run the window stays: it closes once the run is over. Closing it ends the
     // program.
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     friend class TConversionRun;
@@ -103,6 +117,13 @@ class TMainForm : public QWidget {
     void BuildVolumeAndPreview();
     void BuildPlayAndAbout();
     void ConnectButtons();
+    void DescribeControls();
+    // What a drop would put into a field; nothing while a run has the fields.
+    TDroppedFile Droppable(const QMimeData* data) const;
+    // A MIDI file the user chose: the proposed output follows it while it is the program's.
+    void MidiPicked(const QString& midi);
+    // A conversion that went well while the user looked elsewhere is told to the desktop.
+    void TellDone();
     // The click of a run's button: a close asked for while it runs comes after it.
     void RunHandler(const std::function<void()>& handler);
     // Both runs share the one player: while either runs, neither may start.
@@ -129,6 +150,8 @@ class TMainForm : public QWidget {
     bool running_ = false;
     bool closeAfterRun_ = false;
     bool cancelled_ = false;  // the running conversion was cancelled by the user
+    TOutputProposal proposal_;
+    std::unique_ptr<TDesktopNotice> notice_;
 };
 
 }  // namespace app

@@ -11,3 +11,12 @@ QImage AboutGlyph() {
 QImage GlobeGlyph() {
     return LoadGlyphResource("globe");
 }
+QImage PlayWavGlyph2x() {
+    return LoadGlyphResource2x("playwav");
+}
+QImage AboutGlyph2x() {
+    return LoadGlyphResource2x("about");
+}
+QImage GlobeGlyph2x() {
+    return LoadGlyphResource2x("globe");
+}

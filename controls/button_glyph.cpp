@@ -1,7 +1,9 @@
 #include "controls/button_glyph.h"
 
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <QPainter>
+#include <utility>
 
 #include "controls/glyph_list.h"
 #include "controls/system_colors.h"
@@ -135,6 +137,7 @@ TButtonGlyph::~TButtonGlyph() {
 void TButtonGlyph::SetGlyph(const QImage& strip) {
     ReleaseImages();
     strip_ = strip;
+    strip2x_ = QImage();
     GlyphChanged();
     if (strip_.isNull() || strip_.height() <= 0) return;
     transparentColor_ = TransparentColorOf(strip_);
@@ -143,6 +146,13 @@ void TButtonGlyph::SetGlyph(const QImage& strip) {
         if (n > 4) n = 1;
         SetNumGlyphs(n);
     }
+}
+
+void TButtonGlyph::SetGlyph2x(const QImage& strip) {
+    ReleaseImages();
+    const bool fits = !strip.isNull() && !strip_.isNull() && strip.size() == strip_.size() * 2;
+    strip2x_ = fits ? strip : QImage();
+    if (OnChange) OnChange();
 }
 
 void TButtonGlyph::SetNumGlyphs(int n) {
@@ -160,18 +170,25 @@ void TButtonGlyph::GlyphChanged() {
 }
 
 void TButtonGlyph::ReleaseImages() {
-    for (int& slot : imageIndexes_) {
-        if (slot != -1 && glyphList_ != nullptr) glyphList_->ReleaseImage(slot);
-        slot = -1;
+    for (auto [list, indexes] :
+         {std::pair{&glyphList_, &imageIndexes_}, std::pair{&glyphList2x_, &imageIndexes2x_}}) {
+        for (int& slot : *indexes) {
+            if (slot != -1 && *list != nullptr) (*list)->ReleaseImage(slot);
+            slot = -1;
+        }
+        if (TGlyphCache* cache = SharedGlyphCache()) cache->ReleaseList(*list);
+        *list = nullptr;
     }
-    if (TGlyphCache* cache = SharedGlyphCache()) cache->ReleaseList(glyphList_);
-    glyphList_ = nullptr;
 }
 
-QImage TButtonGlyph::BuildStateImage(TGlyphState state, int w, int h) const {
+QImage TButtonGlyph::BuildStateImage(const QImage& source, int scale, TGlyphState state, int w,
+                                     int h) const {
     QImage scratch(w, h, QImage::Format_ARGB32);
     scratch.fill(SystemColor(clBtnFace));
-    const QImage strip = strip_.convertToFormat(QImage::Format_ARGB32);
+    // Cells are cut and copied pixel for pixel: a 2x strip painted at its ratio would land at
+    // half its size.
+    QImage strip = source.convertToFormat(QImage::Format_ARGB32);
+    strip.setDevicePixelRatio(1);
     if (state != gsDisabled) {
         const int cell = state < numGlyphs_ ? state : 0;
         QPainter painter(&scratch);
@@ -190,31 +207,48 @@ QImage TButtonGlyph::BuildStateImage(TGlyphState state, int w, int h) const {
                   SystemColor(clBtnShadow).rgb());
         PaintMask(scratch, KeyMask(cell, transparentColor_), w, 0, 0, SystemColor(clBtnFace).rgb());
     } else {
-        const std::vector<bool> mask = BlackMask(strip_, w, h);
-        PaintMask(scratch, mask, w, 1, 1, SystemColor(clBtnHighlight).rgb());
+        // The embossing's offset is one point, whatever the pixels.
+        const std::vector<bool> mask = BlackMask(source, w, h);
+        PaintMask(scratch, mask, w, scale, scale, SystemColor(clBtnHighlight).rgb());
         PaintMask(scratch, mask, w, 0, 0, SystemColor(clBtnShadow).rgb());
     }
+    // Drawn at its size in points: a 2x image covers the same spot as the plain one.
+    scratch.setDevicePixelRatio(scale);
     return scratch;
 }
 
-int TButtonGlyph::GetStateImage(TGlyphState state) {
+int TButtonGlyph::StateImageOf(const QImage& strip, int scale, TGlyphList*& list,
+                               std::array<int, 4>& indexes, TGlyphState state) {
     if (state == gsDown && numGlyphs_ < 3) state = gsUp;
-    if (imageIndexes_[state] != -1) return imageIndexes_[state];
-    if (strip_.width() == 0 && strip_.height() == 0) return -1;
-    const int w = strip_.width() / numGlyphs_;
-    const int h = strip_.height();
-    if (glyphList_ == nullptr) glyphList_ = EnsureSharedGlyphCache().AcquireList(w, h);
-    const QImage scratch = w > 0 && h > 0 ? BuildStateImage(state, w, h) : QImage();
+    if (indexes[state] != -1) return indexes[state];
+    if (strip.width() == 0 && strip.height() == 0) return -1;
+    const int w = strip.width() / numGlyphs_;
+    const int h = strip.height();
+    if (list == nullptr) list = EnsureSharedGlyphCache().AcquireList(w, h);
+    const QImage scratch = w > 0 && h > 0 ? BuildStateImage(strip, scale, state, w, h) : QImage();
     // Masked by the scratch image's own bottom-left pixel: after the disabled recolouring
     // that is the face colour.
     const QRgb maskColor = scratch.isNull() ? 0 : scratch.pixel(0, h - 1);
-    imageIndexes_[state] = glyphList_->AddImage(scratch, maskColor);
-    return imageIndexes_[state];
+    indexes[state] = list->AddImage(scratch, maskColor);
+    return indexes[state];
+}
+
+int TButtonGlyph::GetStateImage(TGlyphState state) {
+    return StateImageOf(strip_, 1, glyphList_, imageIndexes_, state);
 }
 
 QImage TButtonGlyph::StateImage(TGlyphState state) {
     const int slot = GetStateImage(state);
     return slot == -1 ? QImage() : glyphList_->Image(slot);
+}
+
+int TButtonGlyph::GetStateImage2x(TGlyphState state) {
+    return StateImageOf(strip2x_, 2, glyphList2x_, imageIndexes2x_, state);
+}
+
+QImage TButtonGlyph::StateImage2x(TGlyphState state) {
+    const int slot = GetStateImage2x(state);
+    return slot == -1 ? QImage() : glyphList2x_->Image(slot);
 }
 
 TGlyphLayout TButtonGlyph::ComputeLayout(QPainter& canvas, const QRect& client,
@@ -243,8 +277,26 @@ QRect TButtonGlyph::Draw(QPainter& canvas, const QRect& client, const QPoint& of
     return placed.captionRect;
 }
 
+bool TButtonGlyph::Sharp(const QPainter& canvas) const {
+    if (strip2x_.isNull()) return false;
+    // A widget's painting may be redirected (a grab, the backing store): the pixels are those
+    // of the engine's device.
+    const QPaintEngine* engine = canvas.paintEngine();
+    const QPaintDevice* target = engine != nullptr && engine->paintDevice() != nullptr
+                                     ? engine->paintDevice()
+                                     : canvas.device();
+    return target != nullptr && target->devicePixelRatio() >= 1.5;
+}
+
 void TButtonGlyph::PaintGlyph(QPainter& canvas, const QPoint& pos, TGlyphState state) {
     if (strip_.isNull() || strip_.width() == 0 || strip_.height() == 0) return;
+    if (Sharp(canvas)) {
+        const int slot = GetStateImage2x(state);
+        if (slot != -1) {
+            glyphList2x_->Draw(canvas, slot, pos.x(), pos.y());
+            return;
+        }
+    }
     const int slot = GetStateImage(state);
     if (slot != -1) glyphList_->Draw(canvas, slot, pos.x(), pos.y());
 }

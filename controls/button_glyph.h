@@ -1,6 +1,8 @@
 #pragma once
 // The picture half of a bitmap button: owns the glyph strip, turns its cells into masked images
-// kept in the shared glyph cache, lays glyph and caption out on the face and paints both.
+// kept in the shared glyph cache, lays glyph and caption out on the face and paints both. A strip
+// drawn at twice the pixels may come with it: on a canvas of two or more device pixels to a
+// point it is painted in the plain strip's place, at the same size and spot.
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -51,6 +53,10 @@ class TButtonGlyph {
     int NumGlyphs() const { return numGlyphs_; }
     // 0 is ignored; above 4 becomes 4.
     void SetNumGlyphs(int n);
+    // The strip at twice the pixels, cell for cell; taken only when it is exactly twice the
+    // size of the strip. SetGlyph drops it, so it is set after the strip.
+    const QImage& Glyph2x() const { return strip2x_; }
+    void SetGlyph2x(const QImage& strip);
     QRgb TransparentColor() const { return transparentColor_; }
     TGlyphList* GlyphList() const { return glyphList_; }
 
@@ -61,6 +67,9 @@ class TButtonGlyph {
     int GetStateImage(TGlyphState state);
     // The state's image as stored in the list (transparent where masked); null without one.
     QImage StateImage(TGlyphState state);
+    // The same from the 2x strip, with device pixel ratio 2; -1 or null without that strip.
+    int GetStateImage2x(TGlyphState state);
+    QImage StateImage2x(TGlyphState state);
 
     QRect Draw(QPainter& canvas, const QRect& client, const QPoint& offset, const QString& caption,
                TButtonLayout layout, int margin, int spacing, TGlyphState state,
@@ -76,11 +85,19 @@ class TButtonGlyph {
   private:
     void GlyphChanged();
     void ReleaseImages();
-    QImage BuildStateImage(TGlyphState state, int w, int h) const;
+    // The state's slot for a strip at `scale` pixels to the point, made in `list` on first use.
+    int StateImageOf(const QImage& strip, int scale, TGlyphList*& list, std::array<int, 4>& indexes,
+                     TGlyphState state);
+    QImage BuildStateImage(const QImage& strip, int scale, TGlyphState state, int w, int h) const;
+    // Whether the canvas wants the 2x strip and there is one.
+    bool Sharp(const QPainter& canvas) const;
 
     QImage strip_;
+    QImage strip2x_;
     TGlyphList* glyphList_ = nullptr;
+    TGlyphList* glyphList2x_ = nullptr;
     std::array<int, 4> imageIndexes_{-1, -1, -1, -1};
+    std::array<int, 4> imageIndexes2x_{-1, -1, -1, -1};
     QRgb transparentColor_ = qRgb(0x80, 0x80, 0x00);
     int numGlyphs_ = 1;
 };

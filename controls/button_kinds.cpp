@@ -22,6 +22,8 @@ constexpr std::array<TKindInfo, 11> kKinds{{
 
 std::array<QImage, 11> KindGlyphs;
 std::array<bool, 11> KindGlyphLoaded{};
+std::array<QImage, 11> KindGlyphs2x;
+std::array<bool, 11> KindGlyph2xLoaded{};
 
 }  // namespace
 
@@ -36,4 +38,13 @@ QImage KindGlyph(TBitBtnXPKind kind) {
         KindGlyphLoaded[kind] = true;
     }
     return KindGlyphs[kind];
+}
+
+QImage KindGlyph2x(TBitBtnXPKind kind) {
+    if (kind == bkCustom) return {};
+    if (!KindGlyph2xLoaded.at(kind)) {
+        KindGlyphs2x[kind] = LoadGlyphResource2x(kKinds[kind].glyphResource);
+        KindGlyph2xLoaded[kind] = true;
+    }
+    return KindGlyphs2x[kind];
 }

@@ -31,3 +31,5 @@ const TKindInfo& KindInfo(TBitBtnXPKind kind);
 // The kind's two-cell glyph strip, loaded on first use and kept for the whole process
 // (KindGlyphs); buttons get a copy. Null for bkCustom.
 QImage KindGlyph(TBitBtnXPKind kind);
+// The same strip at twice the pixels, for screens that scale by two.
+QImage KindGlyph2x(TBitBtnXPKind kind);

@@ -88,6 +88,7 @@ void TBitBtnXP::SetKind(TBitBtnXPKind kind) {
         if (!(loading_ && !text().isEmpty())) setText(QString::fromLatin1(info.caption));
         modalResult_ = info.modalResult;
         glyph_.SetGlyph(KindGlyph(kind));
+        glyph_.SetGlyph2x(KindGlyph2x(kind));
         glyph_.SetNumGlyphs(2);
         glyphModified_ = false;
     }
@@ -101,8 +102,9 @@ void TBitBtnXP::SetCaption(const QString& caption) {
     update();
 }
 
-void TBitBtnXP::SetGlyph(const QImage& strip) {
+void TBitBtnXP::SetGlyph(const QImage& strip, const QImage& strip2x) {
     glyph_.SetGlyph(strip);
+    glyph_.SetGlyph2x(strip2x);
     glyphModified_ = true;
     update();
 }

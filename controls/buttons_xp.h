@@ -35,8 +35,9 @@ class TBitBtnXP : public QPushButton {
     void SetCaption(const QString& caption);
 
     const QImage& Glyph() const { return glyph_.Glyph(); }
-    // Sets GlyphModified; a strip whose width is a multiple of its height sets NumGlyphs.
-    void SetGlyph(const QImage& strip);
+    // Sets GlyphModified; a strip whose width is a multiple of its height sets NumGlyphs. The
+    // same strip at twice the pixels, if given, is what screens that scale by two show.
+    void SetGlyph(const QImage& strip, const QImage& strip2x = {});
     int NumGlyphs() const { return glyph_.NumGlyphs(); }
     // Above 4 becomes 4; 0 is ignored.
     void SetNumGlyphs(int n);

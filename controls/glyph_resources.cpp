@@ -15,3 +15,10 @@ QImage LoadGlyphResource(const char* name) {
     InitGlyphResources();
     return QImage(QStringLiteral(":/glyphs/%1.bmp").arg(QString::fromLatin1(name)));
 }
+
+QImage LoadGlyphResource2x(const char* name) {
+    InitGlyphResources();
+    QImage image(QStringLiteral(":/glyphs/%1@2x.bmp").arg(QString::fromLatin1(name)));
+    if (!image.isNull()) image.setDevicePixelRatio(2);
+    return image;
+}

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "controls/edit_button.h"
 #include "controls/fedit_glyph.h"
 
 std::optional<QString> RunQtFileDialog(QWidget* parent, TFileDialogSettings& settings) {
@@ -34,6 +35,9 @@ std::optional<QString> RunQtFileDialog(QWidget* parent, TFileDialogSettings& set
 
 TFilenameEdit::TFilenameEdit(QWidget* parent) : TCustomComboEdit(parent), runner_(RunQtFileDialog) {
     SetGlyph(FileEditGlyph(), 1);
+    // The button shows only a picture: a screen reader needs words for it.
+    Button()->setAccessibleName(QStringLiteral("Browse"));
+    Button()->setAccessibleDescription(QStringLiteral("Chooses the file in a dialog"));
 }
 
 QString TFilenameEdit::FileName() const {
@@ -85,4 +89,5 @@ void TFilenameEdit::Browse() {
     setText(QuoteIfBlank(*chosen));
     dialog_.fileName = *chosen;
     dialog_.initialDir = ExtractFilePath(*chosen);
+    emit FileChosen(*chosen);
 }

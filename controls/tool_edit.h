@@ -78,6 +78,11 @@ class TFilenameEdit : public TCustomComboEdit {
     // chosen name.
     void Browse();
 
+  signals:
+    // The user chose a name in the dialog; the text already shows it. A typed or set name
+    // does not count: only the dialog says that the user picked a file.
+    void FileChosen(const QString& name);
+
   protected:
     void ButtonClick() override { Browse(); }
 

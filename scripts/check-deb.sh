@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package and unpacks it into a scratch root (dpkg -x) to check that it
 # carries what the program needs and that its files are where the desktop entry, the AppStream
-# file and the manual page say.
+# file and the manual page say, and that it says its licence.
 #   scripts/check-deb.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +24,7 @@ package_version=$(dpkg-deb -f "$deb" Version)
   fail "the package is $package_version, the program says \"$version\""
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libpulse0 libfluidsynth3 libsndfile1 libjpeg62-turbo; do
+for lib in libqt6widgets6 libqt6dbus6 libpulse0 libfluidsynth3 libsndfile1 libjpeg62-turbo; do
   grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -qE '(^|, )timgm6mb-soundfont \| fluid-soundfont-gm(,|$)' <<<"$depends" ||
@@ -58,6 +58,20 @@ need "$metainfo"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/$metainfo" ||
   fail "$metainfo does not launch $id.desktop"
 appstreamcli validate --no-net "$root/$metainfo" >&2 || fail "appstreamcli refused $metainfo"
+
+# The licence, where Debian and AppStream look for it: the GNU GPL, version 3 or later.
+copyright="usr/share/doc/$(dpkg-deb -f "$deb" Package)/copyright"
+need "$copyright"
+if [ -f "$root/$copyright" ]; then
+  [ "$(head -n1 "$root/$copyright")" = \
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+    fail "$copyright is not in Debian's machine-readable format"
+  grep -qx 'License: GPL-3+' "$root/$copyright" || fail "$copyright names no GPL-3+ licence"
+  grep -qF '/usr/share/common-licenses/GPL-3' "$root/$copyright" ||
+    fail "$copyright does not point to the licence's text"
+fi
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/$metainfo" ||
+  fail "$metainfo names no project licence"
 
 # The manual page, where man finds it, naming this version and the program's environment.
 page="usr/share/man/man1/$exec_program.1.gz"

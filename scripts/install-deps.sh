@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Tonvera needs to build, run and test on Debian 12.
 # Idempotent and silent when everything is already there.
-#   --tests   also the tools the test suite uses (private sound server, sox, Xvfb, clang, and
-#             the package and desktop-file checkers)
+#   --tests   also the tools the test suite uses (private sound server, sox, Xvfb, clang, the
+#             package and desktop-file checkers, and a D-Bus daemon for the desktop notice)
 set -euo pipefail
 
 want_tests=0
@@ -22,7 +22,7 @@ packages=(
 )
 if [ "$want_tests" = 1 ]; then
   packages+=(libgtest-dev libgmock-dev sox xvfb xauth clang libclang-rt-14-dev libjpeg-turbo-progs
-             desktop-file-utils appstream man-db dpkg-dev file)
+             desktop-file-utils appstream man-db dpkg-dev file dbus-daemon)
   packages+=(pulseaudio)
   # The integration suites also run on PipeWire. Its packages are not put on a desktop whose
   # own PulseAudio answers (they could take over its socket at the next login), except in CI.

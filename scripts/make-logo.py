@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the info dialog's logo (a burning log with two beamed notes rising from the flame),
-306 x 322, and writes it as a progressive JPEG with cjpeg (libjpeg-turbo-progs).
+306 x 322, and writes it as a progressive JPEG with cjpeg (libjpeg-turbo-progs); and the same
+drawing at twice the pixels, for screens that scale by two, beside it as NAME@2x.jpg.
 
     scripts/make-logo.py [OUTPUT]      default: app/resources/logo.jpg
 """
@@ -102,33 +103,41 @@ def colour_at(x, y):
     return c
 
 
-def render():
+def render(scale):
+    """The picture at `scale` pixels to a unit of the drawing."""
     pixels = bytearray()
     step = 1.0 / SUB
-    for py in range(HEIGHT):
-        for px in range(WIDTH):
+    for py in range(HEIGHT * scale):
+        for px in range(WIDTH * scale):
             acc = [0.0, 0.0, 0.0]
             for sy in range(SUB):
                 for sx in range(SUB):
-                    c = colour_at(px + (sx + 0.5) * step, py + (sy + 0.5) * step)
+                    c = colour_at((px + (sx + 0.5) * step) / scale,
+                                  (py + (sy + 0.5) * step) / scale)
                     for i in range(3):
                         acc[i] += c[i]
             pixels.extend(min(255, int(round(v / (SUB * SUB)))) for v in acc)
     return bytes(pixels)
 
 
-def main():
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "app", "resources", "logo.jpg")
+def write_jpeg(output, scale):
     with tempfile.NamedTemporaryFile(suffix=".ppm", delete=False) as ppm:
-        ppm.write(b"P6\n%d %d\n255\n" % (WIDTH, HEIGHT))
-        ppm.write(render())
+        ppm.write(b"P6\n%d %d\n255\n" % (WIDTH * scale, HEIGHT * scale))
+        ppm.write(render(scale))
     try:
         subprocess.run(["cjpeg", "-progressive", "-quality", "90", "-outfile", output, ppm.name],
                        check=True)
     finally:
         os.unlink(ppm.name)
     print(output)
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "app", "resources", "logo.jpg")
+    stem, ext = os.path.splitext(output)
+    write_jpeg(output, 1)
+    write_jpeg(stem + "@2x" + ext, 2)
 
 
 if __name__ == "__main__":

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDate>
 #include <QLabel>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 
+#include "app/jpeg_image.h"
 #include "controls/buttons_xp.h"
 
 namespace {
@@ -35,6 +37,31 @@ TEST(AboutBoxYear, EachDialogShowsTheCurrentYearOnce) {
     EXPECT_EQ(first.Copyright->text(), before);
 }
 
+TEST(AboutBoxTexts, TheDevelopersHoldTheCopyrightAndTheLicenceAndVersionAreNamed) {
+    TAboutBox box;
+    EXPECT_EQ(
+        box.Copyright->text(),
+        QString("Copyright \u00a9 %1 the Tonvera developers").arg(QDate::currentDate().year()));
+    EXPECT_EQ(box.Comments->text(), LicenceText());
+    EXPECT_TRUE(LicenceText().startsWith("Version " TONVERA_VERSION ". "));
+    EXPECT_TRUE(LicenceText().contains("GNU General Public License, version 3 or later"));
+    // Nobody is named who does not exist, and no mail address.
+    for (QLabel* label : box.findChildren<QLabel*>())
+        EXPECT_FALSE(label->text().contains('@')) << label->text().toStdString();
+}
+
+TEST(AboutBoxAccess, EveryControlHasANameAndADescription) {
+    TAboutBox box;
+    for (QWidget* control : box.findChildren<QWidget*>()) {
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(control);
+        EXPECT_FALSE(access->text(QAccessible::Name).isEmpty()) << access->role();
+        EXPECT_FALSE(access->text(QAccessible::Description).isEmpty()) << access->role();
+    }
+    // A label is heard as it reads, the year filled in.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(box.Copyright)->text(QAccessible::Name),
+              box.Copyright->text());
+}
+
 TEST(AboutBoxLook, FixedSizeLogoAndTextsThatFit) {
     TAboutBox box;
     EXPECT_EQ(box.windowTitle(), "Info");
@@ -57,6 +84,26 @@ TEST(AboutBoxLook, FixedSizeLogoAndTextsThatFit) {
     for (QLabel* label : {box.ProductName, box.Copyright, box.Label1, box.Label2})
         EXPECT_LE(label->geometry().right(), box.Panel1->width() - 3)
             << label->text().toStdString();
+}
+
+TEST(AboutBoxLogo, ThePlainPixelsAtScaleOneAndTwiceAsManyOnAScaledScreen) {
+    const JpegPicture plain = ReadJpegFile(TONVERA_SOURCE_DIR "/app/resources/logo.jpg");
+    const JpegPicture sharp = ReadJpegFile(TONVERA_SOURCE_DIR "/app/resources/logo@2x.jpg");
+    EXPECT_TRUE(sharp.progressive);
+    TAboutBox box;
+    const auto shown = [&box] { return box.ProgramIcon->pixmap(); };
+    box.open();  // on this screen, one device pixel to a point
+    EXPECT_EQ(shown().devicePixelRatio(), 1.0);
+    EXPECT_EQ(shown().toImage().convertToFormat(QImage::Format_RGB888), plain.image);
+    box.BitBtn1->click();
+
+    box.ShowLogoFor(2);
+    EXPECT_EQ(shown().devicePixelRatio(), 2.0);
+    EXPECT_EQ(shown().size(), QSize(612, 644));
+    EXPECT_EQ(shown().toImage().convertToFormat(QImage::Format_RGB888), sharp.image);
+    EXPECT_EQ(box.ProgramIcon->geometry(), QRect(16, 40, 306, 322));
+    box.ShowLogoFor(1.25);
+    EXPECT_EQ(shown().toImage().convertToFormat(QImage::Format_RGB888), plain.image);
 }
 
 TEST(AboutBoxClosing, OkEnterCloseBoxAndEscape) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/desktop_notice.h"
 #include "app/main_form.h"
 #include "app/messages.h"
 #include "controls/tool_edit.h"
@@ -30,7 +31,18 @@ inline std::vector<uint8_t> Sound(size_t frames) {  // never all zero, which wou
     return testsupport::StereoTone(440, double(frames) / 44100, 0.25);
 }
 
-// The main window over in-memory MCI, wave-input and mixer services, its messages collected.
+// Keeps what the window would have told the desktop.
+class RecordingNotice : public app::TDesktopNotice {
+  public:
+    explicit RecordingNotice(std::vector<app::TNotice>& told) : told_(told) {}
+    void Tell(const app::TNotice& notice) override { told_.push_back(notice); }
+
+  private:
+    std::vector<app::TNotice>& told_;
+};
+
+// The main window over in-memory MCI, wave-input and mixer services, its messages and its
+// desktop notices collected.
 class WindowOnFakes : public testsupport::TempFolderTest {
   protected:
     void SetUp() override {
@@ -57,6 +69,7 @@ class WindowOnFakes : public testsupport::TempFolderTest {
     app::TMainForm& Form(std::vector<std::string> args = {}) {
         form_ = std::make_unique<app::TMainForm>(std::move(args));
         form_->SetQuitRequest([this](int code) { quitCodes_.push_back(code); });
+        form_->SetDesktopNotice(std::make_unique<RecordingNotice>(notices_));
         return *form_;
     }
     FakeMedium* Medium() { return mci_->Device(form_->MediaPlayer1.DeviceId()); }
@@ -70,6 +83,7 @@ class WindowOnFakes : public testsupport::TempFolderTest {
     FakeWaveIn* wavein_ = nullptr;
     std::unique_ptr<app::TMainForm> form_;
     std::vector<app::TMessage> messages_;
+    std::vector<app::TNotice> notices_;
     std::vector<int> quitCodes_;
     app::MessageSink previousSink_;
 };

@@ -218,4 +218,25 @@ TEST_F(BrowseTest, ChosenNameIsShownQuotedWithoutTheValidityTest) {
     EXPECT_EQ(edit.DialogFileName(), Path("out dir/take[1].wav"));
 }
 
+TEST_F(BrowseTest, OnlyANameChosenInTheDialogIsReportedAsChosen) {
+    TFilenameEdit edit;
+    ScriptedDialog dialog;
+    edit.SetDialogRunner(dialog.Runner());
+    QStringList chosen;
+    QObject::connect(&edit, &TFilenameEdit::FileChosen, [&](const QString& name) {
+        EXPECT_EQ(edit.FileName(), name);  // the text shows it by then
+        chosen << name;
+    });
+    dialog.answer = Path("a b.mid");
+    edit.Browse();
+    dialog.answer.reset();  // cancelled
+    edit.Browse();
+    edit.SetFileName(Path("set.mid"));
+    edit.setText(Path("typed.mid"));
+    edit.SetReadOnly(true);  // no dialog at all
+    dialog.answer = Path("late.mid");
+    edit.Browse();
+    EXPECT_EQ(chosen, QStringList{Path("a b.mid")});
+}
+
 }  // namespace

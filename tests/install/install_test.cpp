@@ -95,6 +95,7 @@ TEST_F(InstallTest, EveryFileInItsPlaceAndNothingElse) {
     files.sort();
     QStringList expected = {"bin/tonvera",
                             "share/applications/" + kId + ".desktop",
+                            "share/doc/tonvera/copyright",
                             "share/icons/hicolor/128x128/apps/" + kId + ".png",
                             "share/icons/hicolor/256x256/apps/" + kId + ".png",
                             "share/icons/hicolor/48x48/apps/" + kId + ".png",
@@ -156,7 +157,8 @@ TEST_F(InstallTest, TheMetainfoNamesTheDesktopEntryTheProgramAndThisVersion) {
                 releaseVersion = xml.attributes().value("version").toString();
             continue;
         }
-        if (name == "id" || name == "launchable" || name == "binary" || name == "name")
+        if (name == "id" || name == "launchable" || name == "binary" || name == "name" ||
+            name == "project_license" || name == "metadata_license")
             seen[name] = xml.readElementText();
     }
     ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
@@ -166,7 +168,26 @@ TEST_F(InstallTest, TheMetainfoNamesTheDesktopEntryTheProgramAndThisVersion) {
         << seen["launchable"].toStdString();
     EXPECT_TRUE(QFile::exists(In("bin/" + seen["binary"])));
     EXPECT_EQ(releaseVersion, TONVERA_VERSION);  // the newest release comes first
+    EXPECT_EQ(seen["project_license"], "GPL-3.0-or-later");
+    EXPECT_EQ(seen["metadata_license"], "CC0-1.0");
     Validate("appstreamcli", {"validate", "--no-net", path});
+}
+
+TEST_F(InstallTest, TheCopyrightFileSaysGplThreeOrLaterInDebiansFormat) {
+    QFile file(In("share/doc/tonvera/copyright"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines[0],
+              "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/");
+    const qsizetype files = lines.indexOf("Files: *");
+    ASSERT_GE(files, 0);
+    EXPECT_EQ(lines.value(files + 1), "Copyright: the Tonvera developers");
+    EXPECT_EQ(lines.value(files + 2), "License: GPL-3+");
+    // The licence it names is spelled out in a paragraph of its own.
+    EXPECT_EQ(lines.count("License: GPL-3+"), 2);
+    EXPECT_TRUE(
+        lines.contains(" License version 3 can be found in \"/usr/share/common-licenses/GPL-3\"."));
 }
 
 TEST_F(InstallTest, TheManualPageShowsEveryFormTheExitCodesAndTheFiles) {
