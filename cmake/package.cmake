@@ -2,7 +2,7 @@
 # place, under /usr, with the runtime libraries read off the program by dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME tonvera)
 set(CPACK_PACKAGE_VENDOR "Brennholt Klangwerkstatt")
-set(CPACK_PACKAGE_CONTACT "Jorin Vandersee <jorin.vandersee@brennholt.example>")
+set(CPACK_PACKAGE_CONTACT "The Tonvera developers <tonvera@brennholt.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "turns a MIDI file into a WAV file by playing and recording it")
 set(CPACK_PACKAGE_DESCRIPTION
