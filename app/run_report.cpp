@@ -42,11 +42,24 @@ QString GapPart(const engine::CaptureGap& g) {
     return QStringLiteral("%1: %2 missing").arg(at, Span(g.lengthMs));
 }
 
-// "The recording has gaps: 0:12: 42 ms missing, ...", the first ten of them.
+// "The recording has gaps: 0:12: 42 ms missing, ...", the first ten of them; a file that ends
+// early is told however many came before.
 QString GapText(const std::vector<engine::CaptureGap>& gaps) {
     QStringList parts;
-    for (size_t i = 0; i < gaps.size() && i < 10; ++i) parts << GapPart(gaps[i]);
-    if (gaps.size() > 10) parts << QStringLiteral("and %1 more").arg(gaps.size() - 10);
+    size_t told = 0, more = 0;
+    const engine::CaptureGap* end = nullptr;
+    for (const engine::CaptureGap& g : gaps) {
+        if (g.kind == engine::CaptureGap::Kind::kEndsEarly) {
+            end = &g;
+        } else if (told == 10) {
+            ++more;
+        } else {
+            parts << GapPart(g);
+            ++told;
+        }
+    }
+    if (more) parts << QStringLiteral("and %1 more").arg(more);
+    if (end) parts << GapPart(*end);
     return QStringLiteral("The recording has gaps: %1.").arg(parts.join(QStringLiteral(", ")));
 }
 

@@ -115,6 +115,9 @@ TEST(RunReport, HolesInTheRecordingAreToldByPlaceAndLengthAndTheFileIsNotWhole) 
     EXPECT_FALSE(r.Whole());
     for (uint32_t i = 0; i < 10; ++i) c.gaps.push_back({i * 1000, 5});
     EXPECT_TRUE(ReportConversion(c, {}).Text().endsWith("and 2 more."));
+    c.gaps.push_back({30000, 1500, engine::CaptureGap::Kind::kEndsEarly});
+    EXPECT_TRUE(ReportConversion(c, {}).Text().endsWith(
+        "and 2 more, the file ends 1.5 s before the music."));
 
     // A stall that put silence in, and a recording cut short: each told as what it is.
     using Kind = engine::CaptureGap::Kind;
