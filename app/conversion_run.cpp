@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/output_checks.h"
 #include "app/preview_box.h"
+#include "app/resampling_note.h"
 #include "app/run_poll.h"
 #include "base/exception.h"
 #include "controls/buttons_xp.h"
@@ -50,6 +51,16 @@ void TConversionRun::OpenMidi() {
     throw Exception(refused);
 }
 
+// Said first, and once a run: every file of a many-files run plays on the same server.
+void TConversionRun::TellResampling() {
+    if (f_.resamplingTold_) return;
+    const QString note = ResamplingNote(DeviceStatus(f_.MediaPlayer1, MCI_STATUS_DEVICE_RATE),
+                                        DeviceStatus(f_.MediaPlayer1, MCI_STATUS_SOUND_SERVER));
+    if (note.isEmpty()) return;
+    f_.resamplingTold_ = true;
+    ConsoleNote(note);
+}
+
 TRunOutcome TConversionRun::Execute() {
     f_.lastConversionWhole_ = false;
     if (f_.FilenameEdit1->FileName().isEmpty() || f_.FilenameEdit2->FileName().isEmpty()) {
@@ -61,6 +72,7 @@ TRunOutcome TConversionRun::Execute() {
     CheckOutput();
     OpenMidi();
     if (f_.commandLineRun_) {
+        TellResampling();
         const uint64_t limitMs = engine::kLargestCapture * 1000 / engine::kCaptureBytesPerSecond;
         QString note = QStringLiteral("%1 plays for %2; recording it in real time into %3.")
                            .arg(FromLocal(midi_), QString::fromStdString(FormatClock(lengthMs_)),

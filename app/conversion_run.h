@@ -13,8 +13,8 @@ class TMainForm;
 
 // How a conversion ended, for the command line's exit code.
 struct TRunOutcome {
-    bool whole = false;  // the whole piece is in the WAV file
-    int signal = 0;      // the signal that stopped it, 0 if none
+    bool whole = false;    // the whole piece is in the WAV file
+    int signal = 0;        // the signal that stopped it, 0 if none
     int32_t lengthMs = 0;  // the piece's length
 };
 
@@ -26,6 +26,7 @@ class TConversionRun {
   private:
     void CheckOutput();
     void OpenMidi();
+    void TellResampling();
     void StartAndPoll(TRunEnding& ending);
     void AbortRun(bool captureRunning);
     TRunReport Finish(TRunEnding& ending);

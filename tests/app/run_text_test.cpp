@@ -4,6 +4,8 @@
 #include "app/clock_text.h"
 #include "app/command_line.h"
 #include "app/error_handler.h"
+#include "app/resampling_note.h"
+#include "platform/mci.h"
 
 namespace {
 
@@ -23,6 +25,24 @@ TEST(ClockText, PadTwoDigits) {
     EXPECT_EQ(app::PadTwoDigits("5"), "05");
     EXPECT_EQ(app::PadTwoDigits("42"), "42");
     EXPECT_EQ(app::PadTwoDigits("123"), "123");
+}
+
+TEST(ResamplingNote, NamesTheRateAndTheSettingOfTheServerAtHand) {
+    EXPECT_TRUE(app::ResamplingNote(44100, MCI_SERVER_PIPEWIRE).isEmpty());
+    EXPECT_TRUE(app::ResamplingNote(0, MCI_SERVER_UNKNOWN).isEmpty());
+    const QString pipewire = app::ResamplingNote(48000, MCI_SERVER_PIPEWIRE);
+    EXPECT_TRUE(pipewire.contains("plays at 48000 Hz")) << pipewire.toStdString();
+    EXPECT_TRUE(pipewire.contains("default.clock.allowed-rates = [ 44100 48000 ]"));
+    EXPECT_TRUE(pipewire.contains("pipewire.conf.d"));
+    EXPECT_FALSE(pipewire.contains("daemon.conf"));
+    const QString pulse = app::ResamplingNote(48000, MCI_SERVER_PULSEAUDIO);
+    EXPECT_TRUE(pulse.contains("default-sample-rate = 44100"));
+    EXPECT_TRUE(pulse.contains("daemon.conf"));
+    EXPECT_FALSE(pulse.contains("pipewire"));
+    const QString unknown = app::ResamplingNote(22050, MCI_SERVER_UNKNOWN);
+    EXPECT_TRUE(unknown.contains("22050 Hz"));
+    EXPECT_TRUE(unknown.contains("allowed-rates") && unknown.contains("daemon.conf"));
+    EXPECT_FALSE(pipewire.contains('\n'));  // one line
 }
 
 TEST(CommandLine, VolumeConversion) {
