@@ -167,7 +167,7 @@ TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndLeavesTheOldFi
     { std::ofstream(wav_) << "the user's older file"; }
     Form();
     During([&] {
-        Medium()->position = 7000;
+        Medium()->position = 7900;
         QTimer::singleShot(30, form_.get(), [this] {
             wavein_->Feed(Tone(1.5));
             Medium()->mode = MCI_MODE_NOT_READY;  // the device lost its stream
@@ -175,8 +175,9 @@ TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndLeavesTheOldFi
     });
     Convert(wav_);
     const std::string part = wav_ + ".part";
+    // Where the music was is a position, truncated; what the file holds a length, rounded.
     EXPECT_EQ(OnlyMessage(), "The sound server stopped answering at 0:07; " + part +
-                                 " holds the first 0:01.\n" + wav_ +
+                                 " holds the first 0:02.\n" + wav_ +
                                  " was not changed; what was recorded is in " + part + ".");
     EXPECT_EQ(messages_.back().icon, app::TMsgIcon::miWarning);
     EXPECT_FALSE(form_->LastConversionWhole());
