@@ -13,6 +13,7 @@
 #include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_backend.h"
 #include "platform/pulse/pulse_context.h"
+#include "platform/pulse/record_format.h"
 #include "platform/pulse/recording_aligner.h"
 #include "platform/pulse/sequencer_tap.h"
 #include "platform/wavein.h"
@@ -303,18 +304,8 @@ class PulseWaveIn : public WaveInService {
         if (type != CALLBACK_THREAD && type != CALLBACK_NULL) return MMSYSERR_INVALFLAG;
 
         pa_sample_spec spec;
-        if (format->wFormatTag != WAVE_FORMAT_PCM || format->nChannels < 1 ||
-            format->nChannels > 2 || format->nSamplesPerSec == 0 ||
-            (format->wBitsPerSample != 8 && format->wBitsPerSample != 16) ||
-            format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8)
-            return WAVERR_BADFORMAT;
-        spec.format = format->wBitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
-        spec.channels = uint8_t(format->nChannels);
-        spec.rate = format->nSamplesPerSec;
-        if (!pa_sample_spec_valid(&spec)) return WAVERR_BADFORMAT;
-        // 100 ms fragments: delivered promptly; the default size comes in 2 s late pieces.
-        const uint32_t fragment =
-            std::max<uint32_t>(1, spec.rate / 10) * uint32_t(format->nBlockAlign);
+        uint32_t fragment = 0;
+        if (!RecordFormat(*format, &spec, &fragment)) return WAVERR_BADFORMAT;
 
         Target target;
         if (!TargetOfSelection(&target)) return MMSYSERR_NODRIVER;
