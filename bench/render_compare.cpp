@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "engine/mixer_state.h"
@@ -60,7 +61,8 @@ class Interpolator {
         const double beta = 12, norm = std::cyl_bessel_i(0.0, beta);
         for (int k = -kHalf; k <= kHalf; ++k) {
             const double t = k - shift, x = double(k) / (kHalf + 1);
-            const double sinc = t == 0 ? 1 : std::sin(M_PI * t) / (M_PI * t);
+            const double sinc =
+                t == 0 ? 1 : std::sin(std::numbers::pi * t) / (std::numbers::pi * t);
             taps_[size_t(k + kHalf)] =
                 sinc * std::cyl_bessel_i(0.0, beta * std::sqrt(1 - x * x)) / norm;
         }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <numbers>
 #include <vector>
 
 #include "platform/pulse/soundfont.h"
@@ -208,7 +209,8 @@ void MidiRenderer::FadeAtTheCap(float* out, uint64_t from, size_t frames) const 
         const uint64_t at = from + i;
         if (at < fadeFrom) continue;
         const double into = double(at - fadeFrom + 1) / double(kFadeFrames);
-        const float gain = at >= cap - 1 ? 0.0f : float(0.5 * (1 + std::cos(M_PI * into)));
+        const float gain =
+            at >= cap - 1 ? 0.0f : float(0.5 * (1 + std::cos(std::numbers::pi * into)));
         out[2 * i] *= gain;
         out[2 * i + 1] *= gain;
     }
