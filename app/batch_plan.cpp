@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 
 #include "app/clock_text.h"
 #include "app/file_identity.h"
@@ -57,11 +57,11 @@ std::string TBatchTally::Text() const {
         std::snprintf(seconds, sizeof seconds, "%.1f s", wallSeconds);
         wall = seconds;
     } else {
-        wall = FormatClock(int32_t(std::min(wallSeconds * 1000, double(INT32_MAX))));
+        wall = FormatLength(int64_t(std::min(wallSeconds * 1000, double(INT64_MAX))));
     }
     return std::to_string(converted) + " converted, " + std::to_string(skipped) + " skipped, " +
            std::to_string(failed) + " failed; " +
-           FormatClock(int32_t(std::min<uint64_t>(musicMs, INT32_MAX))) + " of music in " + wall;
+           FormatLength(int64_t(std::min<uint64_t>(musicMs, INT64_MAX))) + " of music in " + wall;
 }
 
 int TBatchTally::ExitCode(int signal) const {

@@ -25,7 +25,7 @@ std::vector<TBatchJob> PlanBatch(const std::vector<std::string>& midis, const st
 // What a many-files run did, for its last line and its exit code.
 struct TBatchTally {
     int converted = 0, skipped = 0, failed = 0;
-    uint64_t musicMs = 0;  // of the files converted
+    uint64_t musicMs = 0;  // the music the converted files hold, their tails included
     double wallSeconds = 0;
     // "3 converted, 1 skipped, 1 failed; 12:34 of music in 0:07".
     std::string Text() const;

@@ -16,13 +16,13 @@ void TellPassedOver(const TBatchJob& job, TBatchTally& tally) {
                      .arg(FromLocal(job.midi), FromLocal(job.why))});
 }
 
-void TellConverted(const std::string& midi, const std::string& wav, int32_t lengthMs,
+void TellConverted(const std::string& midi, const std::string& wav, uint64_t fileMs,
                    TBatchTally& tally) {
     ++tally.converted;
-    tally.musicMs += uint64_t(std::max(lengthMs, 0));
+    tally.musicMs += fileMs;
     ShowMessage({QStringLiteral("%1: converted from %2 (%3).")
                      .arg(FromLocal(wav), FromLocal(midi),
-                          QString::fromStdString(FormatClock(lengthMs)))});
+                          QString::fromStdString(FormatLength(int64_t(fileMs))))});
 }
 
 int TellTally(TBatchTally& tally, std::chrono::steady_clock::time_point start, int signal) {
@@ -58,7 +58,7 @@ int RunRecordedBatch(
         const TRunOutcome outcome = convert(job, place);
         signal = outcome.signal;
         if (outcome.whole)
-            TellConverted(job.midi, job.wav, outcome.lengthMs, tally);
+            TellConverted(job.midi, job.wav, outcome.fileMs, tally);
         else
             ++tally.failed;
     }

@@ -15,8 +15,8 @@ namespace app {
 // What every many-files run says, recorded or rendered, each told as it comes and counted.
 // A file the plan passes over (there already, or refused).
 void TellPassedOver(const TBatchJob& job, TBatchTally& tally);
-// A file converted whole.
-void TellConverted(const std::string& midi, const std::string& wav, int32_t lengthMs,
+// A file converted whole, with the length of the music it holds (its tail included).
+void TellConverted(const std::string& midi, const std::string& wav, uint64_t fileMs,
                    TBatchTally& tally);
 // The summary line of a run that began at `start`; returns the run's exit code.
 int TellTally(TBatchTally& tally, std::chrono::steady_clock::time_point start, int signal);

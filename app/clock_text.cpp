@@ -1,5 +1,7 @@
 #include "app/clock_text.h"
 
+#include <algorithm>
+
 namespace app {
 
 std::string PadTwoDigits(const std::string& text) {
@@ -11,8 +13,13 @@ std::string FormatClock(int32_t ms) {
     return std::to_string(seconds / 60) + ":" + PadTwoDigits(std::to_string(seconds % 60));
 }
 
+std::string FormatLength(int64_t ms) {
+    const int64_t seconds = (std::max<int64_t>(ms, 0) + 500) / 1000;
+    return std::to_string(seconds / 60) + ":" + PadTwoDigits(std::to_string(seconds % 60));
+}
+
 std::string TotalTimeText(int32_t lengthMs) {
-    return " / " + FormatClock(lengthMs);
+    return " / " + FormatLength(lengthMs);
 }
 
 }  // namespace app

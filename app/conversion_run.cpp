@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/output_checks.h"
 #include "app/preview_box.h"
+#include "app/resampling_note.h"
 #include "app/run_poll.h"
 #include "base/exception.h"
 #include "controls/buttons_xp.h"
@@ -50,6 +51,16 @@ void TConversionRun::OpenMidi() {
     throw Exception(refused);
 }
 
+// Said first, and once a run: every file of a many-files run plays on the same server.
+void TConversionRun::TellResampling() {
+    if (f_.resamplingTold_) return;
+    const QString note = ResamplingNote(DeviceStatus(f_.MediaPlayer1, MCI_STATUS_DEVICE_RATE),
+                                        DeviceStatus(f_.MediaPlayer1, MCI_STATUS_SOUND_SERVER));
+    if (note.isEmpty()) return;
+    f_.resamplingTold_ = true;
+    ConsoleNote(note);
+}
+
 TRunOutcome TConversionRun::Execute() {
     f_.lastConversionWhole_ = false;
     if (f_.FilenameEdit1->FileName().isEmpty() || f_.FilenameEdit2->FileName().isEmpty()) {
@@ -61,14 +72,15 @@ TRunOutcome TConversionRun::Execute() {
     CheckOutput();
     OpenMidi();
     if (f_.commandLineRun_) {
+        TellResampling();
         const uint64_t limitMs = engine::kLargestCapture * 1000 / engine::kCaptureBytesPerSecond;
         QString note = QStringLiteral("%1 plays for %2; recording it in real time into %3.")
-                           .arg(FromLocal(midi_), QString::fromStdString(FormatClock(lengthMs_)),
+                           .arg(FromLocal(midi_), QString::fromStdString(FormatLength(lengthMs_)),
                                 FromLocal(wav_));
         if (uint64_t(lengthMs_) > limitMs)
             note +=
                 QStringLiteral("\nA WAV file holds at most %1: only that much will be recorded.")
-                    .arg(QString::fromStdString(FormatClock(int32_t(limitMs))));
+                    .arg(QString::fromStdString(FormatLength(int64_t(limitMs))));
         ConsoleNote(note);
     }
 
@@ -78,7 +90,7 @@ TRunOutcome TConversionRun::Execute() {
     const TRunReport report = Finish(ending);
     f_.lastConversionWhole_ = report.Whole();
     if (!report.Empty()) ShowMessage({report.Text(), TMsgIcon::miWarning});
-    return {report.Whole(), ending.signal, lengthMs_};
+    return {report.Whole(), ending.signal, lengthMs_, fileMs_};
 }
 
 void TConversionRun::StartAndPoll(TRunEnding& ending) {
@@ -136,6 +148,7 @@ TRunReport TConversionRun::Finish(TRunEnding& ending) {
     const bool manyFiles = f_.commandLine_.to.has_value();
     const engine::CaptureResult result = f_.StopBtnClick(
         [&](const engine::CaptureResult& c) { return ReplacesTarget(c, ending, manyFiles); });
+    fileMs_ = result.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond;
     f_.MediaPlayer1.Close();
     f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();

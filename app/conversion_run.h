@@ -13,9 +13,10 @@ class TMainForm;
 
 // How a conversion ended, for the command line's exit code.
 struct TRunOutcome {
-    bool whole = false;  // the whole piece is in the WAV file
-    int signal = 0;      // the signal that stopped it, 0 if none
+    bool whole = false;    // the whole piece is in the WAV file
+    int signal = 0;        // the signal that stopped it, 0 if none
     int32_t lengthMs = 0;  // the piece's length
+    uint64_t fileMs = 0;   // the music the WAV file holds, its tail included
 };
 
 class TConversionRun {
@@ -26,6 +27,7 @@ class TConversionRun {
   private:
     void CheckOutput();
     void OpenMidi();
+    void TellResampling();
     void StartAndPoll(TRunEnding& ending);
     void AbortRun(bool captureRunning);
     TRunReport Finish(TRunEnding& ending);
@@ -33,6 +35,7 @@ class TConversionRun {
     TMainForm& f_;
     std::string midi_, wav_;
     int32_t lengthMs_ = 0;
+    uint64_t fileMs_ = 0;
 };
 
 }  // namespace app

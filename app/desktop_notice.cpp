@@ -49,7 +49,7 @@ TNotice ReadyNotice(const QString& wavPath, int32_t lengthMs) {
     const QFileInfo file(wavPath);
     return {QStringLiteral("%1 is ready").arg(file.fileName()),
             QStringLiteral("%1 of music, written to %2")
-                .arg(QString::fromStdString(FormatClock(lengthMs)), file.absolutePath())};
+                .arg(QString::fromStdString(FormatLength(lengthMs)), file.absolutePath())};
 }
 
 std::unique_ptr<TDesktopNotice> FreedesktopNotice(const QString& busAddress) {

@@ -31,7 +31,8 @@ using Clock = std::chrono::steady_clock;
 struct TFastJob {
     std::string midi, wav;
     std::atomic<uint32_t> doneMs{0}, lengthMs{0};
-    TRunReport report;  // written by the worker, read once it is done
+    TRunReport report;    // written by the worker, read once it is done
+    uint64_t fileMs = 0;  // likewise: the music the file holds, its tail included
 };
 
 uint64_t ReadInPart(platform::midi::SmfCut cut) {
@@ -69,6 +70,7 @@ void Convert(TFastJob& job, int volume, const std::atomic<int>& stop, bool manyF
             return ReplacesTarget(c, ending, manyFiles);
         });
     job.lengthMs.store(fc.lengthMs);
+    job.fileMs = fc.file.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond;
     const std::string failure = !fc.refused.empty() ? fc.refused : fc.renderError;
     if (!failure.empty()) {
         job.report.Add(FromLocal(failure));
@@ -94,11 +96,13 @@ int RunOne(const TCommandLine& line, int volume) {
         if (doneMs == 0)
             ConsoleNote(QStringLiteral("%1 plays for %2; rendering it into %3.")
                             .arg(FromLocal(job.midi),
-                                 QString::fromStdString(FormatClock(int32_t(lengthMs))),
+                                 QString::fromStdString(FormatLength(lengthMs)),
                                  FromLocal(job.wav)));
         if (Clock::now() - last < std::chrono::milliseconds(100)) return;
         last = Clock::now();
-        console.Draw(FormatClock(int32_t(doneMs)) + TotalTimeText(int32_t(lengthMs)));
+        // The tail plays on past the length; the clock stops at it.
+        console.Draw(FormatClock(int32_t(std::min(doneMs, lengthMs))) +
+                     TotalTimeText(int32_t(lengthMs)));
     });
     console.End();
     if (!job.report.Empty()) ShowMessage({job.report.Text(), TMsgIcon::miWarning});
@@ -185,7 +189,7 @@ void TFastBatch::Work() {
 
 void TFastBatch::Tell(const TFastJob& job) {
     if (job.report.Whole())
-        TellConverted(job.midi, job.wav, int32_t(job.lengthMs.load()), tally_);
+        TellConverted(job.midi, job.wav, job.fileMs, tally_);
     else
         ++tally_.failed;
     // Warnings of a whole file, and why the others failed, each under the file's name.

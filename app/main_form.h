@@ -139,6 +139,7 @@ class TMainForm : public QWidget {
     std::string convertingMidi_;  // the MIDI file of the running conversion
     bool lastConversionWhole_ = false;
     bool commandLineRun_ = false;
+    bool resamplingTold_ = false;  // the command line said that the server resamples
     bool stopRequested_ = false;
     int stopSignal_ = 0;  // the first signal of the running command-line conversion
     // The program's exit code when the window is closed: a command-line conversion that failed

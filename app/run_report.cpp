@@ -86,8 +86,7 @@ void AddFileFindings(TRunReport& r, const engine::CaptureResult& c, const TRunEn
 
 // Said last, after why: a recording that failed did not take the output's place.
 void AddKeptFinding(TRunReport& r, const engine::CaptureResult& c, const TRunEnding& e) {
-    if (c.fileWritten || c.keptAt.empty() || !c.writeError.empty() || !c.notPlaced.empty())
-        return;
+    if (c.fileWritten || c.keptAt.empty() || !c.writeError.empty() || !c.notPlaced.empty()) return;
     const QString target = FromLocal(c.path.empty() ? e.target : c.path);
     r.Add(QStringLiteral("%1 was not changed; what was recorded is in %2.")
               .arg(target, FromLocal(c.keptAt)));
@@ -153,7 +152,7 @@ bool ReplacesTarget(const engine::CaptureResult& finished, const TRunEnding& end
 
 std::string RecordedTime(uint64_t bytes) {
     const uint64_t ms = bytes * 1000 / engine::kCaptureBytesPerSecond;
-    return FormatClock(int32_t(std::min<uint64_t>(ms, INT32_MAX)));
+    return FormatLength(int64_t(std::min<uint64_t>(ms, INT64_MAX)));
 }
 
 TRunReport ReportConversion(const engine::CaptureResult& capture, const TRunEnding& ending) {

@@ -51,7 +51,7 @@ TRunReport ReportConversion(const engine::CaptureResult& capture, const TRunEndi
 bool ReplacesTarget(const engine::CaptureResult& finished, const TRunEnding& ending,
                     bool manyFiles);
 
-// The recording's length as the clock shows it.
+// The recording's length, rounded to the second as every length.
 std::string RecordedTime(uint64_t bytes);
 
 }  // namespace app

@@ -1,7 +1,8 @@
 // A recorded conversion against the offline render of the same code at the same gain: the
 // program converts a generated multi-channel piece on the server in PULSE_SERVER, and the WAV
-// is compared sample by sample with the render.
-//   residual_bench PROGRAM SECONDS VOLUME FOLDER
+// is compared sample by sample with the render. With --sub-frame, also once the fraction of a
+// frame by which a resampler delays the sound is taken out.
+//   residual_bench PROGRAM SECONDS VOLUME FOLDER [--sub-frame]
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -13,8 +14,9 @@
 #include "bench/render_compare.h"
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: residual_bench PROGRAM SECONDS VOLUME FOLDER\n");
+    const bool subFrame = argc == 6 && std::string(argv[5]) == "--sub-frame";
+    if (argc != 5 && !subFrame) {
+        std::fprintf(stderr, "usage: residual_bench PROGRAM SECONDS VOLUME FOLDER [--sub-frame]\n");
         return 2;
     }
     const std::string program = argv[1], folder = argv[4];
@@ -28,7 +30,8 @@ int main(int argc, char** argv) {
                                 "/stderr";
     const int status = std::system(command.c_str());
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const bench::Residual r = bench::CompareWithRender(midi, wav, bench::ConversionGains(volume));
+    const bench::Residual r =
+        bench::CompareWithRender(midi, wav, bench::ConversionGains(volume), 4410, subFrame);
     if (!r.error.empty()) {
         std::fprintf(stderr, "residual_bench: %s (the program exited %d)\n", r.error.c_str(),
                      exitCode);
@@ -39,8 +42,15 @@ int main(int argc, char** argv) {
     std::printf("start             WAV frame %lld holds render frame 0 (first sound %lld / %lld)\n",
                 (long long)r.offsetFrames, (long long)r.firstSoundWav,
                 (long long)r.firstSoundRender);
-    std::printf("residual          max |difference| %lld LSB, SNR %.1f dB\n",
-                (long long)r.maxDifference, r.snrDb);
+    std::printf(
+        "residual          %.1f dB of the render's power, largest difference %lld LSB "
+        "(the render's peak %lld LSB)\n",
+        -r.snrDb, (long long)r.maxDifference, (long long)r.peak);
+    if (subFrame)
+        std::printf(
+            "sub-frame         shifted by %+.4f frames: %.1f dB, largest difference %lld "
+            "LSB\n",
+            r.subFrameShift, -r.subFrameSnrDb, (long long)r.subFrameMaxDifference);
     std::printf("length            WAV %llu frames, render %llu frames; %llu clipped samples\n",
                 (unsigned long long)r.wavFrames, (unsigned long long)r.renderFrames,
                 (unsigned long long)r.clipped);

@@ -52,6 +52,14 @@ constexpr DWORD MCI_STATUS_READ_IN_PART = 0x00540002;
 constexpr DWORD_PTR MCI_READ_WHOLE = 0;
 constexpr DWORD_PTR MCI_READ_TRACK_CUT_OFF = 1;   // the file ends inside a track
 constexpr DWORD_PTR MCI_READ_TRACKS_MISSING = 2;  // fewer tracks than its header announces
+// Our own items: the rate in Hz at which the sound server plays the device's sound (0 when it
+// cannot tell; another rate than 44 100 means the server resamples it), and which server that
+// is, for saying how to change its rate.
+constexpr DWORD MCI_STATUS_DEVICE_RATE = 0x00540003;
+constexpr DWORD MCI_STATUS_SOUND_SERVER = 0x00540004;
+constexpr DWORD_PTR MCI_SERVER_UNKNOWN = 0;
+constexpr DWORD_PTR MCI_SERVER_PULSEAUDIO = 1;
+constexpr DWORD_PTR MCI_SERVER_PIPEWIRE = 2;
 
 // Modes (the answer to MCI_STATUS_MODE)
 constexpr DWORD MCI_MODE_NOT_READY = 524;

@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
 # A private PipeWire server (pipewire, wireplumber, pipewire-pulse on a session bus of its own)
 # with null sinks, in a folder of its own, never the user's server.
-#   private-pipewire.sh start DIR [SINK...]   starts it (default one sink "speakers"), prints
-#                                             PULSE_SERVER=... and PULSE_PID=... lines
+#   private-pipewire.sh start DIR [--rate HZ] [SINK...]
+#                          starts it (default one sink "speakers"), prints PULSE_SERVER=...
+#                          and PULSE_PID=... lines
 #   private-pipewire.sh stop DIR              stops every process it started
 # The first sink named is the default sink, its monitor the default source. The graph runs at
-# 44 100 Hz, so 44.1 kHz streams are not resampled.
+# 44 100 Hz, so 44.1 kHz streams are not resampled; --rate HZ runs it at HZ alone (48000: the
+# desktops' usual rate, where the program's streams are resampled) and its sinks with it.
 set -euo pipefail
 cmd=${1:-}; dir=${2:-}
-[ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop DIR [SINK...]" >&2; exit 2; }
+usage="usage: $0 start|stop DIR [--rate HZ] [SINK...]"
+[ -n "$cmd" ] && [ -n "$dir" ] || { echo "$usage" >&2; exit 2; }
 shift 2
+rate=44100; allowed="44100 48000"
+if [ "${1:-}" = --rate ]; then
+  [[ "${2:-}" =~ ^[1-9][0-9]*$ ]] || { echo "$usage" >&2; exit 2; }
+  rate=$2; allowed=$2
+  shift 2
+fi
 
 stop_all() {
   [ -f "$1/pids" ] || return 0
@@ -34,8 +43,8 @@ start)
   sinks=("$@"); [ "${#sinks[@]}" -gt 0 ] || sinks=(speakers)
   cat > "$dir/config/pipewire/pipewire.conf.d/tonvera-rate.conf" <<EOF
 context.properties = {
-    default.clock.rate = 44100
-    default.clock.allowed-rates = [ 44100 48000 ]
+    default.clock.rate = $rate
+    default.clock.allowed-rates = [ $allowed ]
 }
 EOF
   cat > "$dir/config/pipewire/pipewire-pulse.conf.d/tonvera-socket.conf" <<EOF
@@ -70,7 +79,7 @@ EOF
   done
   if [ "$up" = 1 ]; then
     for s in "${sinks[@]}"; do
-      pactl load-module module-null-sink sink_name="$s" format=float32le rate=44100 channels=2 \
+      pactl load-module module-null-sink sink_name="$s" format=float32le rate="$rate" channels=2 \
         sink_properties=device.description="$s" >/dev/null
     done
     # WirePlumber answers "Not supported" until it has seen the new sink.
@@ -95,5 +104,5 @@ EOF
 stop)
   stop_all "$dir"
   ;;
-*) echo "usage: $0 start|stop DIR [SINK...]" >&2; exit 2 ;;
+*) echo "$usage" >&2; exit 2 ;;
 esac

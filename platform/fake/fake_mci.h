@@ -33,6 +33,8 @@ struct FakeMedium {
     DWORD timeFormat = MCI_FORMAT_MILLISECONDS;
     DWORD_PTR pendingPlayCallback = 0;  // a play sent with MCI_NOTIFY and not yet ended
     DWORD_PTR readInPart = MCI_READ_WHOLE;
+    DWORD_PTR deviceRate = 44100;
+    DWORD_PTR soundServer = MCI_SERVER_PULSEAUDIO;
     // Set at the open: the device a real service gives the file (the type named, else as the
     // file chooses); none when it would take none. The file need not exist.
     std::optional<MciDevice> device = std::nullopt;

@@ -3,9 +3,12 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <numbers>
+#include <vector>
 
 #include "platform/pulse/soundfont.h"
 
@@ -15,7 +18,8 @@ namespace {
 
 constexpr uint64_t kBlock = 64;                             // FluidSynth's internal block size
 constexpr uint64_t kReverbTail = MidiRenderer::kRate / 10;  // reverb outlasts the voices ~65 ms
-constexpr uint64_t kMaxTail = 5 * uint64_t(MidiRenderer::kRate);
+constexpr uint64_t kMaxTail = MidiRenderer::kMaxTailFrames;
+constexpr int kSustain = 64, kSostenuto = 66, kAllNotesOff = 123;
 
 void LogError(int, const char* message, void*) {
     std::fprintf(stderr, "fluidsynth: %s\n", message);
@@ -147,6 +151,7 @@ void MidiRenderer::Rewind() {
     synthFrame_ = 0;
     quietSince_ = UINT64_MAX;
     primed_ = false;
+    released_ = false;
     limiter_.Reset();
     // A reset synthesizer still differs from a new one in the last bits (voice and filter state),
     // so a fresh one is made; the old one, still alive, lends it its cached samples.
@@ -190,8 +195,25 @@ void MidiRenderer::Render(float* out, size_t frames) {
         std::fill(out, out + 2 * frames, 0.0f);
         return;
     }
+    const uint64_t from = MusicFrame();
     Advance(out, frames);
     limiter_.Process(out, out, frames);
+    FadeAtTheCap(out, from, frames);
+}
+
+// A raised cosine from 1 to exactly 0 on the cap's last frame; nothing after it sounds.
+void MidiRenderer::FadeAtTheCap(float* out, uint64_t from, size_t frames) const {
+    const uint64_t cap = SaturatingAdd(song_->lengthFrames, kMaxTail), fadeFrom = cap - kFadeFrames;
+    if (from + frames <= fadeFrom) return;
+    for (size_t i = 0; i < frames; ++i) {
+        const uint64_t at = from + i;
+        if (at < fadeFrom) continue;
+        const double into = double(at - fadeFrom + 1) / double(kFadeFrames);
+        const float gain =
+            at >= cap - 1 ? 0.0f : float(0.5 * (1 + std::cos(std::numbers::pi * into)));
+        out[2 * i] *= gain;
+        out[2 * i + 1] *= gain;
+    }
 }
 
 void MidiRenderer::Advance(float* out, size_t frames) {
@@ -200,6 +222,7 @@ void MidiRenderer::Advance(float* out, size_t frames) {
     while (frames > 0) {
         while (next_ < events.size() && events[next_].frame <= synthFrame_)
             Dispatch(events[next_++]);
+        if (!released_ && next_ == events.size() && synthFrame_ >= end) ReleaseHeld();
         uint64_t until = synthFrame_ + frames;
         if (next_ < events.size()) until = std::min(until, events[next_].frame);
         // After the end the voices are counted on every block boundary, so the end is found at
@@ -225,6 +248,30 @@ void MidiRenderer::WatchTail() {
     if (quietSince_ != UINT64_MAX || synthFrame_ < song_->lengthFrames || synthFrame_ % kBlock)
         return;
     if (fluid_synth_get_active_voice_count(synth_->synth) == 0) quietSince_ = synthFrame_;
+}
+
+// Only what is still held is let go, so a song that ends cleanly sounds exactly as before: the
+// pedals first, so that notes still on are released rather than sustained.
+void MidiRenderer::ReleaseHeld() {
+    released_ = true;
+    fluid_synth_t* s = synth_->synth;
+    const int channels = fluid_synth_count_midi_channels(s);
+    std::vector<bool> notesOn(size_t(std::max(channels, 0)));
+    std::vector<fluid_voice_t*> voices(size_t(fluid_synth_get_polyphony(s)) + 1, nullptr);
+    fluid_synth_get_voicelist(s, voices.data(), int(voices.size()), -1);
+    for (const fluid_voice_t* v : voices) {
+        if (!v) break;  // the list ends with a null
+        const int ch = fluid_voice_get_channel(v);
+        if (fluid_voice_is_on(v) && ch >= 0 && ch < channels) notesOn[size_t(ch)] = true;
+    }
+    for (int ch = 0; ch < channels; ++ch) {
+        for (int pedal : {kSustain, kSostenuto}) {
+            int value = 0;
+            if (fluid_synth_get_cc(s, ch, pedal, &value) == FLUID_OK && value >= 64)
+                fluid_synth_cc(s, ch, pedal, 0);
+        }
+        if (notesOn[size_t(ch)]) fluid_synth_cc(s, ch, kAllNotesOff, 0);
+    }
 }
 
 void MidiRenderer::Dispatch(const platform::midi::MidiEvent& e) {

@@ -11,6 +11,10 @@
 // PeakLimiter::kLookAhead frames ahead of the output, filled at Start, so the music's frame 0 is
 // still the first frame out; music that never reaches the limiter's ceiling comes out unchanged.
 //
+// At the song's end whatever it leaves held is let go (the sustain and sostenuto pedals, notes
+// without their note-off), so the tail dies away as the music ends. A tail that still sounds
+// 5 s after the end is cut there, faded out over the last kFadeFrames.
+//
 // Not thread-safe: one thread at a time.
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +34,8 @@ class MidiRenderer {
     static constexpr double kSynthGain = 0.25;
     // The loudest a recorded sample may be: -0.3 dBFS, under full scale whatever the rounding.
     static constexpr double kCeiling = 0.9660509;
+    static constexpr uint64_t kMaxTailFrames = 5 * uint64_t(kRate);
+    static constexpr uint64_t kFadeFrames = kRate / 20;  // 50 ms
 
     // Why a renderer could not be made: callers answer a missing SoundFont differently from a
     // synthesizer that failed.
@@ -58,8 +64,8 @@ class MidiRenderer {
     void Render(float* interleaved, size_t frames);
 
     uint64_t MusicFrame() const;  // frames of music put out since the start of the song
-    // The last event has been rendered and the voices and the reverb have died away, or 5 s have
-    // passed since the last event.
+    // The last event has been rendered and the voices and the reverb have died away, or
+    // kMaxTailFrames have passed since the last event.
     bool Finished() const;
     uint32_t LengthMs() const;
 
@@ -71,6 +77,8 @@ class MidiRenderer {
     void Advance(float* out, size_t frames);  // the synthesizer's next frames, events in place
     void Pull(float* out, size_t frames);
     void WatchTail();
+    void ReleaseHeld();
+    void FadeAtTheCap(float* out, uint64_t from, size_t frames) const;
 
     std::shared_ptr<const platform::midi::SmfSong> song_;
     std::string soundFont_;
@@ -78,6 +86,7 @@ class MidiRenderer {
     PeakLimiter limiter_;
     bool playing_ = false;
     bool primed_ = false;               // the look-ahead holds the song's first frames
+    bool released_ = false;             // what the song left held at its end was let go
     size_t next_ = 0;                   // index of the next event to hand to the synthesizer
     uint64_t synthFrame_ = 0;           // frames pulled from the synthesizer since the song's start
     uint64_t quietSince_ = UINT64_MAX;  // first block boundary after the end with no voice left

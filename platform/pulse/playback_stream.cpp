@@ -1,8 +1,8 @@
 #include "platform/pulse/playback_stream.h"
 
-#include "platform/pulse/program_levels.h"
-
 #include <algorithm>
+
+#include "platform/pulse/program_levels.h"
 
 namespace platform::pulse {
 namespace {
@@ -54,7 +54,7 @@ bool PlaybackStream::Connect(const std::string& name, bool recorded, std::string
     PulseContext::Lock lock(*ctx_);
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
-    stream_ = pa_stream_new(ctx_->context(), name.c_str(), &kSpec, &map);
+    stream_ = ctx_->newStream(name.c_str(), &kSpec, &map);
     if (!stream_) {
         *error = std::string("cannot create a playback stream: ") +
                  pa_strerror(pa_context_errno(ctx_->context()));
@@ -94,26 +94,41 @@ bool PlaybackStream::Connect(const std::string& name, bool recorded, std::string
     return true;
 }
 
-// A recording of this stream is taken from its sink's monitor.
+// A recording of this stream is taken from its sink's monitor. The sink's rate and the kind of
+// server tell whether the server resamples the stream, and what would spare it that.
 bool PlaybackStream::Publish(std::string* error) {
     struct Answer {
         const PulseContext* ctx;
-        std::string monitor;
-    } answer{ctx_.get(), {}};
-    const bool ok = ctx_->run(
-        pa_context_get_sink_info_by_index(
-            ctx_->context(), pa_stream_get_device_index(stream_),
-            [](pa_context*, const pa_sink_info* i, int eol, void* ud) {
-                auto* a = static_cast<Answer*>(ud);
-                if (!eol && i && i->monitor_source_name) a->monitor = i->monitor_source_name;
-                a->ctx->signal();
-            },
-            &answer),
-        kConnectTimeout);
+        std::string monitor, server;
+        uint32_t rate = 0;
+    } answer{ctx_.get(), {}, {}};
+    const bool ok = ctx_->run(pa_context_get_sink_info_by_index(
+                                  ctx_->context(), pa_stream_get_device_index(stream_),
+                                  [](pa_context*, const pa_sink_info* i, int eol, void* ud) {
+                                      auto* a = static_cast<Answer*>(ud);
+                                      if (!eol && i && i->monitor_source_name) {
+                                          a->monitor = i->monitor_source_name;
+                                          a->rate = i->sample_spec.rate;
+                                      }
+                                      a->ctx->signal();
+                                  },
+                                  &answer),
+                              kConnectTimeout);
     if (!ok || answer.monitor.empty()) {
         *error = "the sound server did not say which monitor carries the playback stream";
         return false;
     }
+    ctx_->run(pa_context_get_server_info(
+                  ctx_->context(),
+                  [](pa_context*, const pa_server_info* i, void* ud) {
+                      auto* a = static_cast<Answer*>(ud);
+                      if (i && i->server_name) a->server = i->server_name;
+                      a->ctx->signal();
+                  },
+                  &answer),
+              kConnectTimeout);
+    sinkRate_ = answer.rate;
+    onPipeWire_ = answer.server.find("PipeWire") != std::string::npos;
     tap_ = std::make_shared<SequencerTap>(pa_stream_get_index(stream_), answer.monitor);
     return true;
 }

@@ -63,6 +63,9 @@ class PlaybackStream {
     uint32_t PositionMs();
     uint32_t LengthMs() const { return lengthMs_; }
     uint32_t Underflows() const { return underflows_.load(); }
+    // A recorded stream's sink: its rate in Hz (0 when unknown) and whether PipeWire serves it.
+    uint32_t SinkRate() const { return sinkRate_; }
+    bool OnPipeWire() const { return onPipeWire_; }
 
   private:
     struct Segment {
@@ -105,13 +108,15 @@ class PlaybackStream {
     uint64_t startFrame_ = 0;  // the music frame the current play began at
     std::deque<Segment> segments_;
     int64_t musicFromByte_ = -1;  // stream index of the current play's first music, once written
-    int64_t written_ = 0;  // bytes written; the write index until the first flush
+    int64_t written_ = 0;         // bytes written; the write index until the first flush
     bool flushed_ = false;
     bool failed_ = false;
     EndHandler onEnd_;
     std::atomic<uint32_t> underflows_{0};
     std::shared_ptr<SequencerTap> tap_;  // recorded streams only
-    int watch_ = 0;                       // ProgramLevels watcher
+    uint32_t sinkRate_ = 0;              // set before the stream is handed out, then read only
+    bool onPipeWire_ = false;
+    int watch_ = 0;  // ProgramLevels watcher
 };
 
 }  // namespace platform::pulse

@@ -126,4 +126,13 @@ void PulseContext::OnSuccess(pa_context*, int success, void* userdata) {
     w->ctx->signal();
 }
 
+pa_stream* PulseContext::newStream(const char* name, const pa_sample_spec* spec,
+                                   const pa_channel_map* map) const {
+    pa_proplist* props = pa_proplist_new();
+    pa_proplist_sets(props, kResampleQuality, kBestResampleQuality);
+    pa_stream* s = pa_stream_new_with_proplist(context_, name, spec, map, props);
+    pa_proplist_free(props);
+    return s;
+}
+
 }  // namespace platform::pulse

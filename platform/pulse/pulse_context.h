@@ -62,6 +62,17 @@ class PulseContext {
     };
     static void OnSuccess(pa_context*, int success, void* userdata);
 
+    // With the lock held: a stream of the program's own (pa_stream_new), asking the server for
+    // its best resampler. Where the sink runs at another rate than the stream, as PipeWire's
+    // graph at 48 kHz does, the sound is converted on its way there and back, and the default
+    // quality leaves far more of its own error in a recording. PipeWire takes the property as
+    // the stream node's resample.quality (0 to 14, default 4); PulseAudio chooses its
+    // resampler for the whole server and ignores it.
+    pa_stream* newStream(const char* name, const pa_sample_spec* spec,
+                         const pa_channel_map* map) const;
+    static constexpr const char* kResampleQuality = "resample.quality";
+    static constexpr const char* kBestResampleQuality = "14";
+
   private:
     PulseContext() = default;
     static void OnState(pa_context* c, void* userdata);

@@ -281,6 +281,14 @@ MCIERROR PulseMci::Status(Device& d, MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR 
         case MCI_STATUS_READ_IN_PART:
             p->dwReturn = d.readInPart;
             break;
+        case MCI_STATUS_DEVICE_RATE:
+            p->dwReturn = s.SinkRate();
+            break;
+        case MCI_STATUS_SOUND_SERVER:
+            p->dwReturn = !s.SinkRate()    ? MCI_SERVER_UNKNOWN
+                          : s.OnPipeWire() ? MCI_SERVER_PIPEWIRE
+                                           : MCI_SERVER_PULSEAUDIO;
+            break;
         default:
             return Fail(MCIERR_UNSUPPORTED_FUNCTION);
     }

@@ -10,9 +10,10 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/pulse/pulse_backend.h"
 #include "platform/pulse/program_levels.h"
+#include "platform/pulse/pulse_backend.h"
 #include "platform/pulse/pulse_context.h"
+#include "platform/pulse/record_format.h"
 #include "platform/pulse/recording_aligner.h"
 #include "platform/pulse/sequencer_tap.h"
 #include "platform/wavein.h"
@@ -36,9 +37,9 @@ constexpr auto kHandOverTimeout = std::chrono::seconds(10);
 
 // What a device records: the line selected when it opens.
 struct Target {
-    std::string source;                  // the server source to record
-    std::shared_ptr<SequencerTap> tap;   // the synthesizer line: the sequencer's stream alone
-    std::string line;                    // the line's key in ProgramLevels
+    std::string source;                 // the server source to record
+    std::shared_ptr<SequencerTap> tap;  // the synthesizer line: the sequencer's stream alone
+    std::string line;                   // the line's key in ProgramLevels
 };
 
 class Device {
@@ -117,7 +118,8 @@ class Device {
         std::vector<WAVEINGAP> out;
         const uint64_t frameBytes = uint64_t(spec_.channels) * pa_sample_size(&spec_);
         for (const auto& lost : buffers_.Lost())
-            out.push_back({Ms(lost.at / frameBytes), Ms(lost.bytes / frameBytes), WAVEINGAP_MISSING});
+            out.push_back(
+                {Ms(lost.at / frameBytes), Ms(lost.bytes / frameBytes), WAVEINGAP_MISSING});
         if (!aligner_) return out;
         using Kind = RecordingAligner::Gap::Kind;
         for (const auto& g : aligner_->gaps())
@@ -172,7 +174,7 @@ class Device {
 MMRESULT Device::ConnectLocked() {
     if (!ctx_->alive()) return MMSYSERR_NODRIVER;
     delivering_ = false;
-    stream_ = pa_stream_new(ctx_->context(), "Tonvera capture", &spec_, nullptr);
+    stream_ = ctx_->newStream("Tonvera capture", &spec_, nullptr);
     if (!stream_) return MMSYSERR_NOMEM;
     pa_stream_set_state_callback(stream_, &Device::OnState, this);
     pa_stream_set_read_callback(stream_, &Device::OnRead, this);
@@ -254,10 +256,9 @@ void Device::Deliver(const void* data, size_t bytes) {
         buffers_.Deliver(data, bytes);
         return;
     }
-    aligner_->Feed(static_cast<const int16_t*>(data), bytes / 4,
-                   [this](const int16_t* frames, size_t count) {
-                       buffers_.Deliver(frames, count * 4);
-                   });
+    aligner_->Feed(
+        static_cast<const int16_t*>(data), bytes / 4,
+        [this](const int16_t* frames, size_t count) { buffers_.Deliver(frames, count * 4); });
 }
 
 // A server that hands over whole fragments only still holds the end of what it has played:
@@ -267,17 +268,16 @@ void Device::AwaitPlayed() {
     const SequencerTap::Status status = target_.tap->Read();
     // Music that ended is awaited to its last frame; a stopped one as far as it was played.
     ctx_->waitFor(status.ended ? kEndTimeout : kTailTimeout, [this, status] {
-        const bool there = status.ended ? aligner_->ReachedEnd()
-                                        : aligner_->outputFrames() >= status.played;
+        const bool there =
+            status.ended ? aligner_->ReachedEnd() : aligner_->outputFrames() >= status.played;
         return there || !stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY;
     });
 }
 
 void Device::FinishAligner() {
     if (!aligner_ || alignerDone_) return;
-    aligner_->Finish([this](const int16_t* frames, size_t count) {
-        buffers_.Deliver(frames, count * 4);
-    });
+    aligner_->Finish(
+        [this](const int16_t* frames, size_t count) { buffers_.Deliver(frames, count * 4); });
     alignerDone_ = true;
 }
 
@@ -304,18 +304,8 @@ class PulseWaveIn : public WaveInService {
         if (type != CALLBACK_THREAD && type != CALLBACK_NULL) return MMSYSERR_INVALFLAG;
 
         pa_sample_spec spec;
-        if (format->wFormatTag != WAVE_FORMAT_PCM || format->nChannels < 1 ||
-            format->nChannels > 2 || format->nSamplesPerSec == 0 ||
-            (format->wBitsPerSample != 8 && format->wBitsPerSample != 16) ||
-            format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8)
-            return WAVERR_BADFORMAT;
-        spec.format = format->wBitsPerSample == 16 ? PA_SAMPLE_S16LE : PA_SAMPLE_U8;
-        spec.channels = uint8_t(format->nChannels);
-        spec.rate = format->nSamplesPerSec;
-        if (!pa_sample_spec_valid(&spec)) return WAVERR_BADFORMAT;
-        // 100 ms fragments: delivered promptly; the default size comes in 2 s late pieces.
-        const uint32_t fragment =
-            std::max<uint32_t>(1, spec.rate / 10) * uint32_t(format->nBlockAlign);
+        uint32_t fragment = 0;
+        if (!RecordFormat(*format, &spec, &fragment)) return WAVERR_BADFORMAT;
 
         Target target;
         if (!TargetOfSelection(&target)) return MMSYSERR_NODRIVER;

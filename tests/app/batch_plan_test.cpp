@@ -6,7 +6,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
+#include "app/batch_run.h"
+#include "app/messages.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -72,6 +75,31 @@ TEST(BatchPlan, TheLastLineAndTheExitCode) {
     EXPECT_EQ(t.ExitCode(15), 143);
     EXPECT_NE(app::BatchFolderRefusal("/nonexistent/folder"), "");
     EXPECT_EQ(app::BatchFolderRefusal("/tmp"), "");
+}
+
+// Each file is told with the music it holds, its tail included, rounded to the second, and the
+// last line sums what the files hold, not the pieces' lengths by their tempo maps.
+TEST(BatchRun, FilesAreToldAndSummedWithTheMusicTheyHold) {
+    std::vector<app::TMessage> told;
+    const auto previous = app::SetMessageSink([&](const app::TMessage& m) { told.push_back(m); });
+    std::vector<TBatchJob> plan(3);
+    const std::map<std::string, uint64_t> holds = {
+        {"a.mid", 39600}, {"b.mid", 40000}, {"c.mid", 39400}};
+    for (size_t i = 0; i < plan.size(); ++i) {
+        plan[i].midi = std::string(1, char('a' + i)) + ".mid";
+        plan[i].wav = "out/" + std::string(1, char('a' + i)) + ".wav";
+    }
+    const int code = app::RunRecordedBatch(plan, [&](const TBatchJob& job, const std::string&) {
+        return app::TRunOutcome{true, 0, 37000, holds.at(job.midi)};  // a 37-s piece and its tail
+    });
+    app::SetMessageSink(previous);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_EQ(told[0].text, "out/a.wav: converted from a.mid (0:40).");
+    EXPECT_EQ(told[1].text, "out/b.wav: converted from b.mid (0:40).");
+    EXPECT_EQ(told[2].text, "out/c.wav: converted from c.mid (0:39).");
+    EXPECT_TRUE(told[3].text.startsWith("3 converted, 0 skipped, 0 failed; 1:59 of music in "))
+        << told[3].text.toStdString();
 }
 
 }  // namespace

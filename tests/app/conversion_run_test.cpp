@@ -2,9 +2,11 @@
 // stops the music itself, and how each ending is told and turned into an exit code.
 #include "app/conversion_run.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QTimer>
@@ -28,6 +30,34 @@ std::vector<uint8_t> Tone(double seconds) {
     tone.resize(size_t(seconds * 44100) * 4);
     return tone;
 }
+
+// What the process writes to standard error while it lives, kept in a file.
+class StandardError {
+  public:
+    explicit StandardError(const std::string& file) : file_(file), saved_(::dup(2)) {
+        std::fflush(stderr);
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 2);
+        ::close(fd);
+    }
+    ~StandardError() { Restore(); }
+    std::string Text() {
+        Restore();
+        std::ifstream in(file_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+  private:
+    void Restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    std::string file_;
+    int saved_;
+};
 
 class ConversionRunTest : public apptest::WindowOnFakes {
   protected:
@@ -137,7 +167,7 @@ TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndLeavesTheOldFi
     { std::ofstream(wav_) << "the user's older file"; }
     Form();
     During([&] {
-        Medium()->position = 7000;
+        Medium()->position = 7900;
         QTimer::singleShot(30, form_.get(), [this] {
             wavein_->Feed(Tone(1.5));
             Medium()->mode = MCI_MODE_NOT_READY;  // the device lost its stream
@@ -145,8 +175,9 @@ TEST_F(ConversionRunTest, ALostServerIsToldWithWhereTheMusicWasAndLeavesTheOldFi
     });
     Convert(wav_);
     const std::string part = wav_ + ".part";
+    // Where the music was is a position, truncated; what the file holds a length, rounded.
     EXPECT_EQ(OnlyMessage(), "The sound server stopped answering at 0:07; " + part +
-                                 " holds the first 0:01.\n" + wav_ +
+                                 " holds the first 0:02.\n" + wav_ +
                                  " was not changed; what was recorded is in " + part + ".");
     EXPECT_EQ(messages_.back().icon, app::TMsgIcon::miWarning);
     EXPECT_FALSE(form_->LastConversionWhole());
@@ -173,6 +204,43 @@ TEST_F(ConversionRunTest, ASignalStopsTheCommandLineRunWhichExitsWith128PlusIt) 
         const auto wav = testsupport::ReadWav(wav_);
         ASSERT_TRUE(wav.has_value());
         EXPECT_EQ(wav->data.size(), kSecond);
+    }
+}
+
+TEST_F(ConversionRunTest, TheCommandLineSaysFirstThatAServerAtAnotherRateResamples) {
+    struct Case {
+        DWORD_PTR rate, server;
+        const char* setting;  // in the note; null: no note
+    };
+    const Case cases[] = {{48000, MCI_SERVER_PIPEWIRE, "default.clock.allowed-rates"},
+                          {96000, MCI_SERVER_PULSEAUDIO, "default-sample-rate = 44100"},
+                          {44100, MCI_SERVER_PIPEWIRE, nullptr},
+                          {0, MCI_SERVER_UNKNOWN, nullptr}};
+    for (const Case& c : cases) {
+        mci_->ScriptMedium(
+            midi_, FakeMedium{.length = 1000, .deviceRate = c.rate, .soundServer = c.server});
+        StandardError said(Path("stderr"));
+        auto& f = Form({midi_, wav_});
+        During([&] {
+            wavein_->Feed(Tone(1));
+            EndPlay();
+        });
+        f.FormShow();
+        const std::string text = said.Text();
+        SCOPED_TRACE(c.rate);
+        EXPECT_EQ(quitCodes_.back(), 0) << text;
+        const size_t plays = text.find("plays for");
+        ASSERT_NE(plays, std::string::npos) << text;
+        if (!c.setting) {
+            EXPECT_EQ(text.find("resamples"), std::string::npos) << text;
+            continue;
+        }
+        const std::string first = text.substr(0, text.find('\n'));
+        EXPECT_NE(first.find("plays at " + std::to_string(c.rate) + " Hz and resamples"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(first.find(c.setting), std::string::npos) << text;
+        EXPECT_LT(first.size(), plays) << "told after the length: " << text;
     }
 }
 

@@ -75,7 +75,7 @@ TEST_F(MainFormTest, EmptyPathShowsThePlainMessageAndTouchesNoPlayer) {
 TEST_F(MainFormTest, ConvertingStateCaptureBeforePlayPreviewAndTheWrittenFile) {
     auto& f = Form();
     SetPaths(f);
-    mci_->ScriptMedium(midi_.toStdString(), FakeMedium{.length = 205000});
+    mci_->ScriptMedium(midi_.toStdString(), FakeMedium{.length = 204600});
     const auto sound = testsupport::StereoTone(440, 1.25, 0.5);
     bool previewDrawn = false;
     Steps({[&] {
@@ -85,11 +85,11 @@ TEST_F(MainFormTest, ConvertingStateCaptureBeforePlayPreviewAndTheWrittenFile) {
                EXPECT_FALSE(f.PlayWAVBtn->isEnabled());
                // The capture is running.
                EXPECT_TRUE(wavein_->WaitStarted(std::chrono::seconds(0)));
-               Medium()->position = 7000;
+               Medium()->position = 7900;
                EXPECT_EQ(wavein_->Feed(sound), sound.size());
            },
            [&] {
-               EXPECT_EQ(f.Label4->text(), "0:07 / 3:25");
+               EXPECT_EQ(f.Label4->text(), "0:07 / 3:25");  // a position, and a length
                EXPECT_EQ(f.ProgressBar1->value(), 3);
                // The full first second reached the preview through the UI thread's queue.
                const QImage shot = f.PaintBox1->grab().toImage();

@@ -4,6 +4,9 @@
 #include "app/clock_text.h"
 #include "app/command_line.h"
 #include "app/error_handler.h"
+#include "app/resampling_note.h"
+#include "app/run_report.h"
+#include "platform/mci.h"
 
 namespace {
 
@@ -18,11 +21,39 @@ TEST(ClockText, MinutesAndTwoDigitSeconds) {
     EXPECT_EQ(app::FormatClock(7000) + app::TotalTimeText(205000), "0:07 / 3:25");
 }
 
+// 39.6 s is a 0:40 piece; a position of 39.6 s is still in its 0:39th second, so at its end the
+// position never shows more than the length beside it.
+TEST(ClockText, LengthsRoundToTheNearestSecondPositionsDoNot) {
+    EXPECT_EQ(app::FormatLength(39600), "0:40");
+    EXPECT_EQ(app::FormatLength(40000), "0:40");
+    EXPECT_EQ(app::FormatLength(39400), "0:39");
+    EXPECT_EQ(app::FormatLength(39500), "0:40");
+    EXPECT_EQ(app::FormatLength(59600), "1:00");
+    EXPECT_EQ(app::FormatLength(0), "0:00");
+    EXPECT_EQ(app::FormatLength(-400), "0:00");
+    EXPECT_EQ(app::FormatLength(int64_t(INT32_MAX) * 2), "71582:47");  // past the 32-bit clock
+    EXPECT_EQ(app::FormatClock(39600) + app::TotalTimeText(39600), "0:39 / 0:40");
+    EXPECT_EQ(app::FormatClock(39400) + app::TotalTimeText(39400), "0:39 / 0:39");
+    EXPECT_EQ(app::RecordedTime(uint64_t(39600) * 1764 / 10), "0:40");  // what a file holds
+}
+
 TEST(ClockText, PadTwoDigits) {
     EXPECT_EQ(app::PadTwoDigits(""), "0");
     EXPECT_EQ(app::PadTwoDigits("5"), "05");
     EXPECT_EQ(app::PadTwoDigits("42"), "42");
     EXPECT_EQ(app::PadTwoDigits("123"), "123");
+}
+
+// The server's own setting is named where the device tells the server (the conversion run's
+// suite); where it cannot, both.
+TEST(ResamplingNote, SaysNothingAt44100HzAndNamesBothSettingsForAnUnknownServer) {
+    EXPECT_TRUE(app::ResamplingNote(44100, MCI_SERVER_PIPEWIRE).isEmpty());
+    EXPECT_TRUE(app::ResamplingNote(0, MCI_SERVER_UNKNOWN).isEmpty());
+    const QString unknown = app::ResamplingNote(22050, MCI_SERVER_UNKNOWN);
+    EXPECT_TRUE(unknown.contains("plays at 22050 Hz")) << unknown.toStdString();
+    EXPECT_TRUE(unknown.contains("allowed-rates = [ 44100 48000 ]"));
+    EXPECT_TRUE(unknown.contains("default-sample-rate = 44100"));
+    EXPECT_FALSE(unknown.contains('\n'));
 }
 
 TEST(CommandLine, VolumeConversion) {

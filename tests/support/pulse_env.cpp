@@ -1,7 +1,5 @@
 #include "support/pulse_env.h"
 
-#include "support/pcm.h"
-
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -11,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "support/pcm.h"
 
 namespace testsupport {
 
@@ -34,7 +34,9 @@ std::string RunCommand(const std::string& command, int* status) {
     return out;
 }
 
-std::string Pactl(const std::string& args) { return RunCommand("pactl " + args + " 2>&1"); }
+std::string Pactl(const std::string& args) {
+    return RunCommand("pactl " + args + " 2>&1");
+}
 
 std::string ServerScript() {
     const char* kind = std::getenv("TONVERA_TEST_SERVER");
@@ -73,8 +75,9 @@ bool PactlRetried(const std::string& args) {
 }
 
 void SetUpUsersDevices() {
-    Pactl("load-module module-remap-source master=other.monitor source_name=mic "
-          "source_properties=device.form_factor=microphone");
+    Pactl(
+        "load-module module-remap-source master=other.monitor source_name=mic "
+        "source_properties=device.form_factor=microphone");
     PactlRetried("set-default-source mic");
     Pactl("set-source-volume mic 40%");
     Pactl("set-source-mute mic 1");
@@ -111,9 +114,10 @@ bool TonePlayer::ok() const {
     return pid_ > 0 && ::kill(pid_, 0) == 0;
 }
 
-PrivateServer::PrivateServer(std::vector<std::string> sinks) {
+PrivateServer::PrivateServer(std::vector<std::string> sinks, int rate) {
     if (dir_.path().empty()) return;
     std::string cmd = ServerScript() + " start " + dir_.Path("server");
+    if (rate) cmd += " --rate " + std::to_string(rate);
     for (const auto& s : sinks) cmd += " " + s;
     int status = 0;
     std::istringstream lines(RunCommand(cmd, &status));

@@ -1,9 +1,9 @@
 #pragma once
 // Sound servers for integration tests: the one test.sh starts, or a private one of the test's own.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
 
@@ -11,18 +11,19 @@ namespace testsupport {
 
 // The private server that test.sh started (PULSE_SERVER); integration suites fail without it
 // rather than skip, so that a broken set-up never passes as green.
-#define REQUIRE_SOUND_SERVER()                                                              \
-    do {                                                                                    \
-        if (!::testsupport::SoundServerAvailable())                                         \
-            FAIL() << "no private sound server: run the suite through ./test.sh";           \
+#define REQUIRE_SOUND_SERVER()                                                    \
+    do {                                                                          \
+        if (!::testsupport::SoundServerAvailable())                               \
+            FAIL() << "no private sound server: run the suite through ./test.sh"; \
     } while (0)
 bool SoundServerAvailable();
 
 // A server of the test's own (for killing it, or for a topology of its own). While it lives,
-// PULSE_SERVER points at it; the previous value comes back when it goes.
+// PULSE_SERVER points at it; the previous value comes back when it goes. A rate runs a
+// PipeWire graph and its sinks at that rate alone (0: the script's own 44.1 kHz).
 class PrivateServer {
-public:
-    explicit PrivateServer(std::vector<std::string> sinks = {"speakers"});
+  public:
+    explicit PrivateServer(std::vector<std::string> sinks = {"speakers"}, int rate = 0);
     ~PrivateServer();
     PrivateServer(const PrivateServer&) = delete;
     PrivateServer& operator=(const PrivateServer&) = delete;
@@ -35,7 +36,7 @@ public:
     int graphPid() const;
     void kill();  // ends the server at once (SIGKILL), as a crash would
 
-private:
+  private:
     TempFolder dir_{"pulse"};  // a short name: the server's socket lives in it
     std::string address_, previous_;
     bool hadPrevious_ = false;
@@ -54,14 +55,14 @@ std::string ClientsLeft();
 // Another client: pacat playing a tone (after 300 ms of silence) into the default sink, in the
 // background, from a raw file it writes into `folder`; stopped when this goes.
 class TonePlayer {
-public:
+  public:
     TonePlayer(const std::string& folder, double hz, double seconds, double amplitude);
     ~TonePlayer();
     TonePlayer(const TonePlayer&) = delete;
     TonePlayer& operator=(const TonePlayer&) = delete;
     bool ok() const;
 
-private:
+  private:
     int pid_ = -1;
 };
 

@@ -162,7 +162,7 @@ TEST(MidiRender, SilentAndStillUntilStartAndAfterStop) {
     EXPECT_EQ(r->MusicFrame(), 10000u);
 }
 
-TEST(MidiRender, FinishedAfterTheReleaseDiesAwayButBounded) {
+TEST(MidiRender, FinishedAfterTheReleaseDiesAway) {
     const auto bytes = testsupport::MelodySmf({60, 64}, 0.5);
     const auto song = Song(bytes);
     std::string error;
@@ -172,21 +172,79 @@ TEST(MidiRender, FinishedAfterTheReleaseDiesAwayButBounded) {
     EXPECT_LT(frames, song->lengthFrames + 3 * 44100);
     const auto left = Left(out);
     EXPECT_LT(testsupport::Rms(left, frames - 1024), 2.0);
+}
 
-    // An organ held forever still ends 5 s after the last event, to the frame: the synthesizer
-    // running the limiter's look-ahead ahead does not move the end.
-    SmfBuilder held = HundredTicksASecond();
-    held.Program(0, 0, 19).NoteOn(0, 0, 60, 100).NoteOn(0, 0, 64, 100).Raw(50, {0xFF, 0x2F, 0});
-    const auto heldSong = Song(held.Bytes(false));
-    auto r = MidiRenderer::Create(heldSong, &error);
-    ASSERT_TRUE(r) << error;
-    EXPECT_EQ(r->LengthMs(), 500u);
-    r->Start();
-    std::vector<float> chunk(2 * 50);  // 0.5 s and 5 s are whole numbers of these
-    while (!r->Finished() && r->MusicFrame() < 20 * 44100) r->Render(chunk.data(), 50);
-    EXPECT_TRUE(r->Finished());
-    EXPECT_EQ(r->MusicFrame(), heldSong->lengthFrames + 5 * 44100);
-    EXPECT_GT(testsupport::Rms(Left(chunk)), 100);  // still sounding when cut off
+// A song that ends with the sustain pedal down, a note under the sostenuto pedal and a note
+// without its note-off sounds as if it had let them all go itself at its last event: the tail
+// dies away instead of ringing until the cap.
+TEST(MidiRenderEnding, WhatTheSongLeavesHeldIsLetGoAtItsLastEvent) {
+    auto song = [](bool letsGo) {
+        SmfBuilder b = HundredTicksASecond();
+        b.Raw(0, {0xB0, 64, 127});
+        for (uint8_t k : {48, 55, 60, 64, 67}) b.NoteOn(0, 0, k, 100).NoteOff(20, 0, k);
+        b.NoteOn(0, 2, 72, 90).Raw(5, {0xB2, 66, 127}).NoteOff(10, 2, 72);
+        b.NoteOn(0, 1, 76, 90);
+        if (letsGo) b.Raw(30, {0xB0, 64, 0}).Raw(0, {0xB2, 66, 0}).NoteOff(0, 1, 76);
+        return b.Raw(letsGo ? 0 : 30, {0xFF, 0x2F, 0}).Bytes(false);
+    };
+    const auto held = Song(song(false));
+    ASSERT_EQ(held->lengthFrames, Song(song(true))->lengthFrames);
+    std::string error;
+    const auto out = RenderOffline(held, &error);
+    ASSERT_FALSE(out.empty()) << error;
+    EXPECT_TRUE(out == RenderOffline(Song(song(true)), &error));
+    EXPECT_LT(out.size() / 2, held->lengthFrames + 3 * 44100);
+    EXPECT_LT(testsupport::Rms(Left(out), out.size() / 2 - 2205), 1.0);
+}
+
+// An organ with a release of a minute and a half, its note still on at the end: the cap ends
+// it 5 s after the last event, to the frame, faded out over its last 50 ms to exactly 0, the
+// same however the render is sliced. The synthesizer running the limiter's look-ahead ahead
+// does not move the end.
+TEST(MidiRenderEnding, ATailThatDoesNotDieIsFadedOutToZeroAtTheCap) {
+    SmfBuilder b = HundredTicksASecond();
+    b.Program(0, 0, 19).Raw(0, {0xB0, 99, 120}).Raw(0, {0xB0, 98, 38}).Raw(0, {0xB0, 6, 127});
+    b.NoteOn(0, 0, 60, 100).Raw(50, {0xFF, 0x2F, 0});
+    const auto song = Song(b.Bytes(false));
+    std::vector<std::vector<float>> renders;
+    for (size_t slice : {size_t(50), size_t(1024)}) {
+        std::string error;
+        auto r = MidiRenderer::Create(song, &error);
+        ASSERT_TRUE(r) << error;
+        EXPECT_EQ(r->LengthMs(), 500u);
+        r->Start();
+        std::vector<float> out;
+        while (!r->Finished() && r->MusicFrame() < 20 * 44100) {
+            out.resize(out.size() + 2 * slice);
+            r->Render(out.data() + out.size() - 2 * slice, slice);
+        }
+        EXPECT_TRUE(r->Finished());
+        EXPECT_LT(r->MusicFrame(), song->lengthFrames + MidiRenderer::kMaxTailFrames + slice);
+        out.resize(2 * (song->lengthFrames + MidiRenderer::kMaxTailFrames));  // to the cap
+        renders.push_back(std::move(out));
+    }
+    EXPECT_TRUE(renders[0] == renders[1]);
+    const auto& out = renders[0];
+    const size_t cap = out.size() / 2, fade = MidiRenderer::kFadeFrames;
+    EXPECT_EQ(out[2 * cap - 2], 0.0f);
+    EXPECT_EQ(out[2 * cap - 1], 0.0f);
+    // Still loud before the fade and as it begins (no step down); then every 5 ms (about a
+    // period of the note) at most as loud as the 5 ms before.
+    auto peak = [&](size_t from, size_t frames) {
+        float p = 0;
+        for (size_t i = 2 * from; i < 2 * (from + frames); ++i) p = std::max(p, std::fabs(out[i]));
+        return p;
+    };
+    const float before = peak(cap - 2 * fade, fade);
+    EXPECT_GT(before, 0.01f);
+    EXPECT_GT(peak(cap - fade, fade / 10), before * 0.8f);
+    float last = before;
+    for (size_t at = cap - fade; at < cap; at += fade / 10) {
+        const float now = peak(at, std::min(fade / 10, cap - at));
+        EXPECT_LE(now, last * 1.05f) << "at " << at;
+        last = now;
+    }
+    EXPECT_LT(last, before * 0.01f);
 }
 
 TEST(MidiRender, TheEndIsFoundAtTheSameFrameHoweverTheRenderIsSliced) {
