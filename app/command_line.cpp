@@ -21,10 +21,13 @@ constexpr TOption kOptions[] = {
      [](TCommandLine& line, const std::string& value) { line.volumeText = value; }},
     {"overwrite", nullptr, nullptr, "--to replaces WAV files that are there (else skips them)",
      [](TCommandLine& line, const std::string&) { line.overwrite = true; }},
+    {"soundfont", "FILE", nullptr, "the SoundFont (.sf2, .sf3) the synthesizer plays with",
+     [](TCommandLine& line, const std::string& value) { line.soundFont = value; }},
 };
 
 // What the options ask of each other and of the files; a usage error, or an empty text.
 std::string CheckTogether(TCommandLine& line) {
+    if (line.soundFont && line.soundFont->empty()) return "option --soundfont needs a file";
     if (line.volumeText) {
         const auto v = ParseInteger(*line.volumeText);
         if (!v || *v < 0 || *v > 100)
@@ -217,8 +220,7 @@ std::string UsageText() {
         form.resize(width + 10, ' ');
         text += "  " + form + f.help + "\n";
     }
-    text +=
-        "Options, before or after the files (--fast, --volume and --overwrite also with --to):\n";
+    text += "Options, before or after the files (all but --help and --version also with --to):\n";
     for (const Form& o : options) {
         std::string name = o.form;
         name.resize(width + 10, ' ');
@@ -227,6 +229,9 @@ std::string UsageText() {
     text +=
         "Every argument after \"--\" is a file. A negative number where VOLUME stands is that\n"
         "volume, not an option (tonvera a.mid b.wav -5 records at 0).\n";
+    text +=
+        "Without --soundfont the synthesizer plays with $TONVERA_SOUNDFONT, else the system's\n"
+        "General MIDI SoundFont (/usr/share/sounds/sf2/default-GM.sf2).\n";
     text +=
         "Exit status: 0 when the WAV file was written whole (with --to: every file converted or\n"
         "skipped), 1 when it was not, 2 for a usage error, 128+N after signal N.\n";

@@ -25,6 +25,7 @@ struct TCommandLine {
     std::optional<std::string> volumeText;  // as given, until it is checked
     std::optional<std::string> to;          // --to FOLDER: many files into that folder
     bool overwrite = false;                 // --to may replace WAV files that are there
+    std::optional<std::string> soundFont;   // --soundfont: the synthesizer's SoundFont
     std::vector<std::string> files;
     std::string error;  // a usage error; empty when the line was understood
 };

@@ -20,6 +20,7 @@
 #include "engine/capture_limit.h"
 #include "engine/fast_conversion.h"
 #include "platform/mci.h"
+#include "platform/offline_render.h"
 
 namespace app {
 
@@ -46,15 +47,15 @@ uint64_t ReadInPart(platform::midi::SmfCut cut) {
 }
 
 // The checks, the render and its ending told as a recorded conversion's is.
-void Convert(TFastJob& job, int volume, const std::atomic<int>& stop, bool manyFiles,
-             const engine::FastProgress& onProgress = {}) {
+void Convert(TFastJob& job, const engine::FastSettings& settings, const std::atomic<int>& stop,
+             bool manyFiles, const engine::FastProgress& onProgress = {}) {
     const std::string refused = OutputRefusal(job.midi, job.wav);
     if (!refused.empty()) {
         job.report.Add(FromLocal(refused));
         return;
     }
     const engine::FastConversion fc = engine::ConvertFast(
-        job.midi, job.wav, volume,
+        job.midi, job.wav, settings,
         [&job](uint32_t lengthMs) { return SpaceRefusal(job.wav, lengthMs); },
         [&](uint32_t doneMs, uint32_t lengthMs) {
             job.lengthMs.store(lengthMs);
@@ -83,14 +84,14 @@ void Convert(TFastJob& job, int volume, const std::atomic<int>& stop, bool manyF
     job.report = ReportConversion(fc.file, ending);
 }
 
-int RunOne(const TCommandLine& line, int volume) {
+int RunOne(const TCommandLine& line, const engine::FastSettings& settings) {
     TSignalFlag stop;
     TConsoleLine console;
     TFastJob job;
     job.midi = line.files[0];
     job.wav = line.files[1];
     auto last = Clock::now() - std::chrono::seconds(1);
-    Convert(job, volume, stop.Flag(), false, [&](uint32_t doneMs, uint32_t lengthMs) {
+    Convert(job, settings, stop.Flag(), false, [&](uint32_t doneMs, uint32_t lengthMs) {
         if (doneMs == 0)
             ConsoleNote(QStringLiteral("%1 plays for %2; rendering it into %3.")
                             .arg(FromLocal(job.midi),
@@ -110,7 +111,8 @@ int RunOne(const TCommandLine& line, int volume) {
 // draws the progress line between.
 class TFastBatch {
   public:
-    TFastBatch(const TCommandLine& line, int volume) : line_(line), volume_(volume) {}
+    TFastBatch(const TCommandLine& line, engine::FastSettings settings)
+        : line_(line), settings_(std::move(settings)) {}
     int Run();
 
   private:
@@ -119,7 +121,7 @@ class TFastBatch {
     void DrawProgress(TConsoleLine& console, size_t done, size_t total);
 
     const TCommandLine& line_;
-    const int volume_;
+    const engine::FastSettings settings_;
     TSignalFlag stop_;
     std::vector<std::unique_ptr<TFastJob>> jobs_;
     std::atomic<size_t> next_{0};
@@ -172,7 +174,7 @@ void TFastBatch::Work() {
         const size_t i = next_.fetch_add(1);
         if (i >= jobs_.size()) return;
         if (!stop_.Flag().load())
-            Convert(*jobs_[i], volume_, stop_.Flag(), true);
+            Convert(*jobs_[i], settings_, stop_.Flag(), true);
         else
             jobs_[i]->report.Add(QStringLiteral("Not converted: the run was stopped."));
         {
@@ -213,8 +215,15 @@ int RunFastConversions(const TCommandLine& line) {
     SetHeadless(true);  // nobody confirms a box while files are rendered
     const TVolumeChoice volume = ConversionVolume(line);
     if (!volume.warning.empty()) ConsoleNote(FromLocal(volume.warning));
-    if (!line.to) return RunOne(line, volume.volume);
-    return TFastBatch(line, volume.volume).Run();
+    const engine::FastSettings settings{volume.volume, line.soundFont.value_or("")};
+    // Loaded once before any file: a SoundFont that cannot be loaded stops the run here, and
+    // every render shares the samples of this one.
+    if (std::string why; !platform::PrepareOfflineRender(settings.soundFont, &why)) {
+        ShowMessage({FromLocal(why), TMsgIcon::miStop});
+        return 1;
+    }
+    if (!line.to) return RunOne(line, settings);
+    return TFastBatch(line, settings).Run();
 }
 
 }  // namespace app

@@ -246,6 +246,10 @@ void TMainForm::SetCommandLine(const TCommandLine& line) {
     commandLine_ = line;
 }
 
+std::string TMainForm::ChosenSoundFont() const {
+    return commandLine_.soundFont.value_or("");
+}
+
 void TMainForm::FormShow() {
     if (commandLine_.to) {
         RunBatch();

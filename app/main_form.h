@@ -87,6 +87,8 @@ class TMainForm : public QWidget {
     // The command line's options beyond its files: --volume, and --to with --overwrite (many
     // files, recorded one after another).
     void SetCommandLine(const TCommandLine& line);
+    // The SoundFont the next conversion plays with; "" for the synthesizer's default.
+    std::string ChosenSoundFont() const;
 
     // Whether the last conversion wrote the whole piece into its WAV file.
     bool LastConversionWhole() const { return lastConversionWhole_; }

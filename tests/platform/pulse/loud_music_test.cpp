@@ -81,7 +81,7 @@ TEST(LoudMusic, MusicUnderTheCeilingIsTheSameToTheBitAndAsLong) {
 
 TEST(LoudMusic, LimitingDoesNotDependOnTheSlicingAndARewindReplaysIt) {
     std::string error;
-    auto r = MidiRenderer::Create(LoudChords(), &error);
+    auto r = MidiRenderer::Create(LoudChords(), "", &error);
     ASSERT_TRUE(r) << error;
     std::vector<std::vector<float>> renders;
     for (size_t slice : {size_t(1024), size_t(37), size_t(4410)}) {
@@ -106,7 +106,7 @@ TEST(LoudMusic, TheSequencersSourcePlaysTheOfflineRenderAtTheProgramsLevels) {
         levels.SetSpeakers(kHalf);
         levels.SetLine(platform::pulse::kSynthesizerLine, line);
         std::string error;
-        auto source = platform::pulse::SequencerSource::Create(LoudChords(), &error);
+        auto source = platform::pulse::SequencerSource::Create(LoudChords(), "", &error);
         ASSERT_TRUE(source) << error;
         source->Start();
         std::vector<float> played;
