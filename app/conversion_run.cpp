@@ -43,7 +43,7 @@ void TConversionRun::OpenMidi() {
     f_.MediaPlayer1.FileName = midi_;
     // The synthesizer's SoundFont is loaded at the open: one it cannot load ends the run here,
     // before a note plays.
-    f_.MediaPlayer1.SoundFont = f_.ChosenSoundFont();
+    f_.MediaPlayer1.SoundFont = f_.ChosenSynth().soundFont;
     f_.MediaPlayer1.Open();
     f_.MediaPlayer1.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
     lengthMs_ = std::max(0, f_.MediaPlayer1.Length());

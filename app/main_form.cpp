@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
@@ -85,6 +86,7 @@ void TMainForm::BuildControls() {
     BuildFileFields();
     BuildVolumeAndPreview();
     BuildPlayAndAbout();
+    BuildSynthRow();
     ConnectButtons();
     DescribeControls();
     setAcceptDrops(true);
@@ -153,15 +155,6 @@ void TMainForm::BuildPlayAndAbout() {
     AboutBtn = MakeButton(this, {296, 4, 147, 25});
     AboutBtn->SetCaption(QStringLiteral("About the program..."));
     AboutBtn->SetGlyph(AboutGlyph(), AboutGlyph2x());
-
-    Label5 = new QLabel(this);
-    Label5->setGeometry(8, 320, 441, 41);
-    Label5->setWordWrap(true);
-    Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label5->setText(QStringLiteral(
-        "Vista does not allow you to record what you hear. You need to connect the speaker and "
-        "the mircrophone connector of your sound card with a cable.\n"
-        "Under XP you can select a sound recording device to record what you hear."));
 }
 
 void TMainForm::ConnectButtons() {
@@ -170,7 +163,8 @@ void TMainForm::ConnectButtons() {
     QWidget::setTabOrder(FilenameEdit1, FilenameEdit2);
     QWidget::setTabOrder(FilenameEdit2, TrackBar1);
     QWidget::setTabOrder(TrackBar1, PlayWAVBtn);
-    QWidget::setTabOrder(PlayWAVBtn, AboutBtn);
+    QWidget::setTabOrder(PlayWAVBtn, ComboBox1);
+    QWidget::setTabOrder(ComboBox1, AboutBtn);
 
     connect(KonvertBtn, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { KonvertBtnClick(); }); });
@@ -209,6 +203,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::SetRunButtonsEnabled(bool enabled) {
     KonvertBtn->setEnabled(enabled);
     PlayWAVBtn->setEnabled(enabled);
+    ComboBox1->setEnabled(enabled);
 }
 
 void TMainForm::FormCreate() {
@@ -244,10 +239,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::SetCommandLine(const TCommandLine& line) {
     commandLine_ = line;
-}
-
-std::string TMainForm::ChosenSoundFont() const {
-    return commandLine_.soundFont.value_or("");
+    if (line.soundFont) ChooseSoundFont(*line.soundFont);
 }
 
 void TMainForm::FormShow() {
