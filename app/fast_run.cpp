@@ -137,7 +137,8 @@ int TFastBatch::Run() {
         ShowMessage({FromLocal(refused), TMsgIcon::miStop});
         return 1;
     }
-    for (const TBatchJob& planned : PlanBatch(line_.files, *line_.to, line_.overwrite)) {
+    for (const TBatchJob& planned : PlanBatch(line_.files, *line_.to, line_.overwrite,
+                                              platform::FormatExtension(line_.format))) {
         if (planned.kind == TBatchJob::Kind::kConvert) {
             jobs_.push_back(std::make_unique<TFastJob>());
             jobs_.back()->midi = planned.midi;

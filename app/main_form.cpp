@@ -113,7 +113,9 @@ void TMainForm::BuildFileFields() {
     FilenameEdit2 = new TFilenameEdit(this);
     FilenameEdit2->setGeometry(88, 56, 361, 21);
     FilenameEdit2->SetDialogKind(dkSave);
-    FilenameEdit2->SetFilter(QStringLiteral("WAV-Dateien (*.wav)|*.wav"));
+    FilenameEdit2->SetFilter(
+        QStringLiteral("WAV-Dateien (*.wav)|*.wav|FLAC (*.flac)|*.flac|Ogg Vorbis (*.ogg)|*.ogg|"
+                       "Opus (*.opus)|*.opus|MP3 (*.mp3)|*.mp3"));
 }
 
 void TMainForm::BuildVolumeAndPreview() {
@@ -289,9 +291,11 @@ void TMainForm::RunBatch() {
         ShowMessage({FromLocal(refused), TMsgIcon::miStop});
     } else {
         const int volume = ConversionVolume(commandLine_).volume;
-        code = RunRecordedBatch(
-            PlanBatch(commandLine_.files, *commandLine_.to, commandLine_.overwrite),
-            [this, volume](const TBatchJob& job, const std::string& place) {
+        const std::vector<TBatchJob> plan =
+            PlanBatch(commandLine_.files, *commandLine_.to, commandLine_.overwrite,
+                      platform::FormatExtension(commandLine_.format));
+        code =
+            RunRecordedBatch(plan, [this, volume](const TBatchJob& job, const std::string& place) {
                 consolePrefix_ = place;
                 return ConvertJob(job, volume);
             });

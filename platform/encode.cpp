@@ -31,8 +31,8 @@ struct Format {
 // FLAC level 5 (flac's own default); Vorbis quality 0.5; Opus 160 kbit/s (libsndfile maps the
 // level linearly to 6-256 kbit/s a channel); MP3 LAME's VBR V2.
 constexpr Format kFormats[] = {
-    {OutputFormat::kWav, "wav", ".wav", "WAV", "16-bit PCM", SF_FORMAT_WAV, SF_FORMAT_PCM_16, 44100,
-     0, 1412},
+    {OutputFormat::kWav, "wav", ".wav", "WAV", "44 100 Hz 16-bit stereo PCM", SF_FORMAT_WAV,
+     SF_FORMAT_PCM_16, 44100, 0, 1412},
     {OutputFormat::kFlac, "flac", ".flac", "FLAC", "level 5, lossless", SF_FORMAT_FLAC,
      SF_FORMAT_PCM_16, 44100, 5.0 / 8, 1100},
     {OutputFormat::kVorbis, "ogg", ".ogg", "Ogg Vorbis", "quality 5, about 160 kbit/s",

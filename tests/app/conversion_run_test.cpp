@@ -114,6 +114,17 @@ TEST_F(ConversionRunTest, APieceTooLongForTheFreeSpaceIsRefusedOnceItsLengthIsKn
     Convert(wav);
     EXPECT_TRUE(messages_.empty()) << OnlyMessage();
     EXPECT_TRUE(form_->LastConversionWhole());
+
+    // A compressed file is encoded from the recording beside it: a piece whose WAV file would
+    // fit is refused when both do not.
+    mci_->ScriptMedium(midi_, FakeMedium{.length = 4000});
+    messages_.clear();
+    Convert(disk.path() + "/song.flac");
+    const std::string flac = OnlyMessage();
+    EXPECT_NE(flac.find("The FLAC file " + disk.path() + "/song.flac cannot be written"),
+              std::string::npos)
+        << flac;
+    EXPECT_NE(flac.find("No space left on device"), std::string::npos) << flac;
 }
 
 TEST_F(ConversionRunTest, AtTheSizeLimitTheRunStopsTheMusicItselfAndSaysSo) {
