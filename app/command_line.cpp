@@ -23,6 +23,8 @@ constexpr TOption kOptions[] = {
      [](TCommandLine& line, const std::string& value) { line.volumeText = value; }},
     {"overwrite", nullptr, nullptr, "--to replaces files that are there (else skips them)",
      [](TCommandLine& line, const std::string&) { line.overwrite = true; }},
+    {"normalize", nullptr, nullptr, "one gain for the whole file: its peak at -1 dBFS",
+     [](TCommandLine& line, const std::string&) { line.normalize = true; }},
     {"soundfont", "FILE", nullptr, "the SoundFont (.sf2, .sf3) the synthesizer plays with",
      [](TCommandLine& line, const std::string& value) { line.soundFont = value; }},
 };

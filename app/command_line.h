@@ -30,6 +30,7 @@ struct TCommandLine {
     std::optional<std::string> soundFont;   // --soundfont: the synthesizer's SoundFont
     std::optional<std::string> formatText;  // --format, until it is checked
     platform::OutputFormat format = platform::OutputFormat::kWav;  // --to's files
+    bool normalize = false;                                        // the file's peak at -1 dBFS
     std::vector<std::string> files;
     std::string error;  // a usage error; empty when the line was understood
 };

@@ -80,6 +80,14 @@ TRunOutcome TConversionRun::Execute() {
     StartAndPoll(ending);
     const TRunReport report = Finish(ending);
     f_.lastConversionWhole_ = report.Whole();
+    if (gainDb_) {
+        // Said where the run's ending is seen: the console, or the window's clock line.
+        const QString note = NormalizedText(*gainDb_);
+        if (f_.commandLineRun_)
+            ConsoleNote(note);
+        else
+            f_.Label4->setText(note);
+    }
     if (!report.Empty()) ShowMessage({report.Text(), TMsgIcon::miWarning});
     return {report.Whole(), ending.signal, lengthMs_};
 }
@@ -138,7 +146,9 @@ TRunReport TConversionRun::Finish(TRunEnding& ending) {
     ending.cancelled = f_.cancelled_;
     const bool manyFiles = f_.commandLine_.to.has_value();
     const engine::CaptureResult result = f_.StopBtnClick(
-        [&](const engine::CaptureResult& c) { return ReplacesTarget(c, ending, manyFiles); });
+        [&](const engine::CaptureResult& c) { return ReplacesTarget(c, ending, manyFiles); },
+        engine::Finishing{f_.commandLine_.normalize});
+    gainDb_ = result.gainDb;
     f_.MediaPlayer1.Close();
     f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();

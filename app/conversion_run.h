@@ -3,6 +3,7 @@
 // before a note plays, plays the MIDI file while the capture records it, stops the music when
 // the recording can keep nothing more, and says how it ended.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/run_report.h"
@@ -13,8 +14,8 @@ class TMainForm;
 
 // How a conversion ended, for the command line's exit code.
 struct TRunOutcome {
-    bool whole = false;  // the whole piece is in the WAV file
-    int signal = 0;      // the signal that stopped it, 0 if none
+    bool whole = false;    // the whole piece is in the WAV file
+    int signal = 0;        // the signal that stopped it, 0 if none
     int32_t lengthMs = 0;  // the piece's length
 };
 
@@ -33,6 +34,7 @@ class TConversionRun {
     TMainForm& f_;
     std::string midi_, wav_;
     int32_t lengthMs_ = 0;
+    std::optional<double> gainDb_;  // what normalizing gave the file
 };
 
 }  // namespace app

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/batch_plan.h"
@@ -32,7 +33,8 @@ using Clock = std::chrono::steady_clock;
 struct TFastJob {
     std::string midi, wav;
     std::atomic<uint32_t> doneMs{0}, lengthMs{0};
-    TRunReport report;  // written by the worker, read once it is done
+    TRunReport report;             // written by the worker, read once it is done
+    std::optional<double> gainDb;  // likewise: what normalizing gave the file
 };
 
 uint64_t ReadInPart(platform::midi::SmfCut cut) {
@@ -82,6 +84,7 @@ void Convert(TFastJob& job, const engine::FastSettings& settings, const std::ato
         fc.file.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond, INT32_MAX));
     ending.readInPart = ReadInPart(fc.cut);
     job.report = ReportConversion(fc.file, ending);
+    job.gainDb = fc.file.gainDb;
 }
 
 int RunOne(const TCommandLine& line, const engine::FastSettings& settings) {
@@ -102,6 +105,7 @@ int RunOne(const TCommandLine& line, const engine::FastSettings& settings) {
         console.Draw(FormatClock(int32_t(doneMs)) + TotalTimeText(int32_t(lengthMs)));
     });
     console.End();
+    if (job.gainDb) ConsoleNote(NormalizedText(*job.gainDb));
     if (!job.report.Empty()) ShowMessage({job.report.Text(), TMsgIcon::miWarning});
     if (const int signal = stop.Flag().load()) return 128 + signal;
     return job.report.Whole() ? 0 : 1;
@@ -191,6 +195,8 @@ void TFastBatch::Tell(const TFastJob& job) {
         TellConverted(job.midi, job.wav, int32_t(job.lengthMs.load()), tally_);
     else
         ++tally_.failed;
+    if (job.gainDb)
+        ConsoleNote(QStringLiteral("%1: %2").arg(FromLocal(job.wav), NormalizedText(*job.gainDb)));
     // Warnings of a whole file, and why the others failed, each under the file's name.
     for (const TFinding& f : job.report.Findings())
         ShowMessage(
@@ -216,7 +222,8 @@ int RunFastConversions(const TCommandLine& line) {
     SetHeadless(true);  // nobody confirms a box while files are rendered
     const TVolumeChoice volume = ConversionVolume(line);
     if (!volume.warning.empty()) ConsoleNote(FromLocal(volume.warning));
-    const engine::FastSettings settings{volume.volume, line.soundFont.value_or("")};
+    const engine::FastSettings settings{volume.volume, line.soundFont.value_or(""),
+                                        engine::Finishing{line.normalize}};
     // Loaded once before any file: a SoundFont that cannot be loaded stops the run here, and
     // every render shares the samples of this one.
     if (std::string why; !platform::PrepareOfflineRender(settings.soundFont, &why)) {

@@ -349,9 +349,10 @@ void TMainForm::RecordBtnClick() {
         [box = PaintBox1](std::vector<uint8_t> bytes) { box->PostNewest(std::move(bytes)); });
 }
 
-engine::CaptureResult TMainForm::StopBtnClick(const engine::PlacementRule& place) {
+engine::CaptureResult TMainForm::StopBtnClick(const engine::PlacementRule& place,
+                                              const engine::Finishing& finishing) {
     return engine::StopBtnClick([] { QCoreApplication::processEvents(QEventLoop::AllEvents); },
-                                place);
+                                place, finishing);
 }
 
 void TMainForm::KonvertBtnClick() {

@@ -86,11 +86,12 @@ class TMainForm : public QWidget {
     // The hidden buttons' handlers.
     void SetMixerBtnClick();
     void RecordBtnClick();
-    engine::CaptureResult StopBtnClick(const engine::PlacementRule& place = {});
+    engine::CaptureResult StopBtnClick(const engine::PlacementRule& place = {},
+                                       const engine::Finishing& finishing = {});
 
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
-    // The command line's options beyond its files: --volume, and --to with --overwrite (many
-    // files, recorded one after another).
+    // The command line's options beyond its files: --volume, --soundfont, --normalize, and --to
+    // with --overwrite and --format (many files, recorded one after another).
     void SetCommandLine(const TCommandLine& line);
     // The synthesizer the next conversion plays through.
     const TSynthChoice& ChosenSynth() const;

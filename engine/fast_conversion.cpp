@@ -100,7 +100,7 @@ FastConversion ConvertFast(const std::string& midi, const std::string& wav,
         platform::RemoveFile(partPath);
         return out;
     }
-    PlaceRecording(std::move(w.file), partPath, wav, result, place);
+    PlaceRecording(std::move(w.file), partPath, wav, result, place, settings.finishing);
     return out;
 }
 

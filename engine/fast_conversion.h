@@ -32,10 +32,11 @@ using FastAdmission = std::function<std::string(uint32_t lengthMs)>;
 using FastProgress = std::function<void(uint32_t renderedMs, uint32_t lengthMs)>;
 
 // How a piece is rendered: at the track bar's volume, with this SoundFont ("" for the
-// machine's default).
+// machine's default), and how its file is finished.
 struct FastSettings {
     int percent = 30;
     std::string soundFont;
+    Finishing finishing;
 };
 
 // stop: read between render chunks, non-zero ends the render (the file then holds what was

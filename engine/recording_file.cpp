@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/encode.h"
+#include "platform/normalize.h"
 #include "platform/output_place.h"
 
 namespace engine {
@@ -36,6 +37,18 @@ std::string PutInPlace(const std::string& partPath, const std::string& target,
     return "";
 }
 
+// The gain, once the recording is to take the output's place: what a failed run keeps is the
+// recording as it was made.
+std::string Normalize(const std::string& partPath, const std::string& target,
+                      CaptureResult& result) {
+    double gainDb = 0;
+    std::string why;
+    if (!platform::NormalizeWave(partPath, kNormalizedPeakDbfs, &gainDb, &why))
+        return "normalizing it failed (" + why + "), so " + target + " was not changed";
+    result.gainDb = gainDb;
+    return "";
+}
+
 }  // namespace
 
 std::unique_ptr<TWaveStream> CreatePartFile(const std::string& target, std::string* partPath,
@@ -62,7 +75,8 @@ std::unique_ptr<TWaveStream> CreatePartFile(const std::string& target, std::stri
 }
 
 void PlaceRecording(std::unique_ptr<TWaveStream> file, const std::string& partPath,
-                    const std::string& path, CaptureResult& result, const PlacementRule& place) {
+                    const std::string& path, CaptureResult& result, const PlacementRule& place,
+                    const Finishing& finishing) {
     if (!file) return;
     if (file->Length() == 0) {
         // Nothing recorded: no file at all, and an existing one untouched.
@@ -85,6 +99,8 @@ void PlaceRecording(std::unique_ptr<TWaveStream> file, const std::string& partPa
     if (place && !place(result)) return;
     const std::string target = platform::ResolveTarget(result.path);
     result.notPlaced = platform::CheckOutputPlace(target);
+    if (result.notPlaced.empty() && finishing.normalize)
+        result.notPlaced = Normalize(partPath, target, result);
     if (result.notPlaced.empty())
         result.notPlaced = PutInPlace(partPath, target, platform::FormatOfName(result.path));
     if (!result.notPlaced.empty()) return;

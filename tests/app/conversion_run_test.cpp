@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QLabel>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -185,6 +186,26 @@ TEST_F(ConversionRunTest, ASignalStopsTheCommandLineRunWhichExitsWith128PlusIt) 
         ASSERT_TRUE(wav.has_value());
         EXPECT_EQ(wav->data.size(), kSecond);
     }
+}
+
+// --normalize gives the window's conversions one gain each, told where the run's ending is
+// seen: on the clock line of the window, on standard error for the command line.
+TEST_F(ConversionRunTest, ANormalizedRunSaysItsGainWhereItsEndingIsSeen) {
+    auto& f = Form();
+    app::TCommandLine line;
+    line.normalize = true;
+    f.SetCommandLine(line);
+    During([&] {
+        wavein_->Feed(Tone(0.5));
+        EndPlay();
+    });
+    Convert(wav_);
+    EXPECT_TRUE(messages_.empty()) << OnlyMessage();
+    // A tone at 0.3 of full scale (-10.5 dBFS) brought to -1 dBFS.
+    EXPECT_EQ(f.Label4->text(), "normalized: +9.5 dB");
+    const auto wav = testsupport::ReadWav(wav_);
+    ASSERT_TRUE(wav);
+    EXPECT_EQ(testsupport::Peak(wav->left()), 29205);
 }
 
 }  // namespace

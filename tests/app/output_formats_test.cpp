@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <QRegularExpression>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include "support/decoded.h"
 #include "support/pcm.h"
 #include "support/program_run.h"
+#include "support/smf_builder.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -95,6 +98,46 @@ TEST_F(FormatProgram, ManyFilesTakeTheFormatAsked) {
         {"--fast", "--format", "flac", "--to", Q(Path("out")), Q(midi_)}, {{}, true});
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_TRUE(again.stdErr.contains("1 skipped")) << again.stdErr.toStdString();
+}
+
+double PeakDb(const testsupport::DecodedSound& sound) {
+    int peak = 0;
+    for (int16_t s : sound.samples) peak = std::max(peak, std::abs(int(s)));
+    return 20 * std::log10(peak / 32768.0);
+}
+
+// The gain a run told on standard error, from "normalized: +4.2 dB".
+std::optional<double> ToldGain(const QString& err) {
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("normalized: ([+-][0-9]+\\.[0-9]) dB")).match(err);
+    if (!m.hasMatch()) return std::nullopt;
+    return m.captured(1).toDouble();
+}
+
+TEST_F(FormatProgram, NormalizedFilesPeakAtMinusOneDbfsAndSayByHowMuch) {
+    const double was = PeakDb(wav_);
+    ProgramOutcome run = Fast(Path("loud.wav"), {"--normalize"});
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    const auto loud = Made(Path("loud.wav"));
+    EXPECT_NEAR(PeakDb(loud), -1.0, 0.1);
+    const auto told = ToldGain(run.stdErr);
+    ASSERT_TRUE(told) << run.stdErr.toStdString();
+    EXPECT_NEAR(*told, PeakDb(loud) - was, 0.1);
+    EXPECT_GT(*told, 0) << "the piece at volume 30 peaks well below -1 dBFS";
+
+    // Music the limiter holds just under full scale: the gain is below one, and the file still
+    // peaks at -1 dBFS, here through FLAC.
+    const auto chords = testsupport::LoudChordsSmf();
+    std::ofstream(Path("chords.mid"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(chords.data()), std::streamsize(chords.size()));
+    run = testsupport::RunProgram(
+        {"--fast", "--normalize", Q(Path("chords.mid")), Q(Path("full.flac")), "100"}, {{}, true});
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_NEAR(PeakDb(Made(Path("full.flac"))), -1.0, 0.1);
+    ASSERT_TRUE(ToldGain(run.stdErr)) << run.stdErr.toStdString();
+    EXPECT_LT(*ToldGain(run.stdErr), 0);
+    // Without it the level is the recording's.
+    EXPECT_FALSE(ToldGain(Fast(Path("plain.wav")).stdErr));
 }
 
 }  // namespace
