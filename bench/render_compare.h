@@ -9,20 +9,21 @@
 namespace bench {
 
 struct Residual {
-    std::string error;            // empty when both could be read
-    int64_t offsetFrames = 0;     // the WAV's frame i holds the render's frame i - offset
-    int64_t maxDifference = 0;    // largest |WAV - render| in LSB over the overlap
-    double snrDb = 0;             // render power over difference power
-    uint64_t clipped = 0;         // WAV samples at full scale
+    std::string error;          // empty when both could be read
+    int64_t offsetFrames = 0;   // the WAV's frame i holds the render's frame i - offset
+    int64_t maxDifference = 0;  // largest |WAV - render| in LSB over the overlap
+    double snrDb = 0;           // render power over difference power
+    uint64_t clipped = 0;       // WAV samples at full scale
     uint64_t wavFrames = 0, renderFrames = 0;
     int64_t firstSoundWav = -1, firstSoundRender = -1;  // first non-zero frame
 };
 
-// The render quantized as the recording is at those gains; the offset is searched within
-// +-searchFrames.
+// The render quantized as the recording is at those gains, with the SoundFont named (else the
+// default); the offset is searched within +-searchFrames. wavPath may name any file libsndfile
+// reads losslessly (a FLAC file too).
 Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath,
                            const platform::pulse::SynthesizerGains& gains,
-                           int64_t searchFrames = 4410);
+                           int64_t searchFrames = 4410, const std::string& soundFont = {});
 
 // What a recorded conversion applies at a track-bar volume (the routing's levels).
 platform::pulse::SynthesizerGains ConversionGains(int percent);

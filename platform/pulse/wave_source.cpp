@@ -38,7 +38,7 @@ std::unique_ptr<WaveSource> WaveSource::Open(const std::string& path, std::strin
     auto file = std::make_unique<File>();
     file->handle = sf_open(path.c_str(), SFM_READ, &file->info);
     if (!file->handle) {
-        *error = std::string("not a readable sound file: ") + sf_strerror(nullptr);
+        *error = std::string("not a readable WAV, FLAC, Ogg or MP3 file: ") + sf_strerror(nullptr);
         return nullptr;
     }
     const SF_INFO& info = file->info;
