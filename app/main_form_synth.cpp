@@ -35,8 +35,7 @@ void TMainForm::BuildSynthRow() {
     Label6->adjustSize();
     Label6->setBuddy(ComboBox1);
 
-    // Where Windows needed a cable from the speakers to the microphone, this program records
-    // its own synthesizer's stream and nothing else.
+    // No cable and no recording device to choose: the recording hears this synthesizer alone.
     Label5 = new QLabel(this);
     Label5->setGeometry(8, 345, 441, 16);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -56,8 +55,7 @@ void TMainForm::BuildSynthRow() {
 void TMainForm::FillSynthChoices() {
     synthChoices_ = BuiltInChoices(platform::SoundFontSearch::OnThisMachine().Find());
     if (synthChoices_.empty()) synthChoices_.push_back(kNoSoundFont);
-    for (const TSynthChoice& choice : synthChoices_)
-        ComboBox1->addItem(choice.text, FromLocal(choice.soundFont));
+    for (const TSynthChoice& choice : synthChoices_) ComboBox1->addItem(choice.text);
     ComboBox1->addItem(QStringLiteral("Other SoundFont…"));
     synthIndex_ = 0;
     ComboBox1->setCurrentIndex(0);
@@ -77,7 +75,7 @@ void TMainForm::ChooseSoundFont(const std::string& path) {
         ++at;
     if (at == synthChoices_.size()) {
         synthChoices_.push_back(BuiltInChoice(path));
-        ComboBox1->insertItem(int(at), synthChoices_.back().text, FromLocal(path));
+        ComboBox1->insertItem(int(at), synthChoices_.back().text);
     }
     synthIndex_ = int(at);
     ComboBox1->setCurrentIndex(synthIndex_);
