@@ -25,7 +25,7 @@ class SynthRowTest : public apptest::MainFormTest {
         env_.Set("XDG_DATA_HOME", QByteArray::fromStdString(Path("data")));
         env_.Set("TONVERA_SOUNDFONT", "");
         organ_ = Font("data/soundfonts/organ.sf2", 3 * 1024);
-        piano_ = Font("data/soundfonts/Piano.sf3", 1536 * 1024);
+        piano_ = Font("data/soundfonts/Piano.sf2", 1536 * 1024);
     }
     std::string Font(const std::string& name, size_t bytes) const {
         fs::create_directories(fs::path(Path(name)).parent_path());
@@ -72,8 +72,8 @@ TEST_F(SynthRowTest, TheListHoldsTheMachinesSoundFontsThenOther) {
     ASSERT_GE(items.size(), 3);
     EXPECT_EQ(items.back(), "Other SoundFont…");
     EXPECT_EQ(items.count("organ.sf2 (3 KB)"), 1) << items.join(" | ").toStdString();
-    EXPECT_EQ(items.count("Piano.sf3 (1.5 MB)"), 1) << items.join(" | ").toStdString();
-    EXPECT_EQ(items.indexOf("organ.sf2 (3 KB)") + 1, items.indexOf("Piano.sf3 (1.5 MB)"));
+    EXPECT_EQ(items.count("Piano.sf2 (1.5 MB)"), 1) << items.join(" | ").toStdString();
+    EXPECT_EQ(items.indexOf("organ.sf2 (3 KB)") + 1, items.indexOf("Piano.sf2 (1.5 MB)"));
     EXPECT_EQ(QStringList(items).removeDuplicates(), 0);
     // The system's default, where the machine has one, is the first and chosen.
     EXPECT_EQ(f.ComboBox1->currentIndex(), 0);
@@ -86,7 +86,7 @@ TEST_F(SynthRowTest, TheListHoldsTheMachinesSoundFontsThenOther) {
     env_.Set("TONVERA_SOUNDFONT", QByteArray::fromStdString(piano_));
     auto& again = Form();
     EXPECT_EQ(Items(again), items);
-    EXPECT_EQ(again.ComboBox1->currentText(), "Piano.sf3 (1.5 MB)");
+    EXPECT_EQ(again.ComboBox1->currentText(), "Piano.sf2 (1.5 MB)");
     EXPECT_EQ(again.ChosenSynth().soundFont, piano_);
 }
 
