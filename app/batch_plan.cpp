@@ -12,24 +12,24 @@
 
 namespace app {
 
-std::string WavNameFor(const std::string& midi) {
+std::string WavNameFor(const std::string& midi, const std::string& extension) {
     const std::string name = midi.substr(midi.find_last_of('/') + 1);
     if (name.empty() || name == "." || name == "..") return {};
     const size_t dot = name.find_last_of('.');
     // A leading dot is part of the name (".mid" is a name of its own).
     const std::string base = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-    return base + ".wav";
+    return base + extension;
 }
 
 std::vector<TBatchJob> PlanBatch(const std::vector<std::string>& midis, const std::string& folder,
-                                 bool overwrite) {
+                                 bool overwrite, const std::string& extension) {
     std::vector<TBatchJob> jobs;
     std::vector<std::string> planned;
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     for (const std::string& midi : midis) {
         TBatchJob job;
         job.midi = midi;
-        const std::string name = WavNameFor(midi);
+        const std::string name = WavNameFor(midi, extension);
         job.wav = name.empty() ? std::string() : prefix + name;
         struct stat st;
         if (name.empty()) {

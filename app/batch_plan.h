@@ -15,12 +15,13 @@ struct TBatchJob {
     std::string why;  // for a skip or a refusal: a sentence naming the files
 };
 
-// "song.mid" -> "song.wav", "a.b.midi" -> "a.b.wav", "song" -> "song.wav"; the folder part of
-// the MIDI path is dropped. Empty for a path that names no file ("dir/").
-std::string WavNameFor(const std::string& midi);
+// "song.mid" -> "song.wav", "a.b.midi" -> "a.b.wav", "song" -> "song.wav" (or the extension
+// of the run's format: "song.flac"); the folder part of the MIDI path is dropped. Empty for a
+// path that names no file ("dir/").
+std::string WavNameFor(const std::string& midi, const std::string& extension = ".wav");
 
 std::vector<TBatchJob> PlanBatch(const std::vector<std::string>& midis, const std::string& folder,
-                                 bool overwrite);
+                                 bool overwrite, const std::string& extension = ".wav");
 
 // What a many-files run did, for its last line and its exit code.
 struct TBatchTally {

@@ -17,19 +17,34 @@ constexpr TOption kOptions[] = {
      [](TCommandLine& line, const std::string&) { line.fast = true; }},
     {"to", "FOLDER", "--to FOLDER A.mid...", "converts each to FOLDER/<name>.wav",
      [](TCommandLine& line, const std::string& value) { line.to = value; }},
+    {"format", "FORMAT", nullptr, "--to writes wav (default), flac, ogg, opus or mp3 files",
+     [](TCommandLine& line, const std::string& value) { line.formatText = value; }},
     {"volume", "N", nullptr, "the volume, 0-100 (default 30)",
      [](TCommandLine& line, const std::string& value) { line.volumeText = value; }},
-    {"overwrite", nullptr, nullptr, "--to replaces WAV files that are there (else skips them)",
+    {"overwrite", nullptr, nullptr, "--to replaces files that are there (else skips them)",
      [](TCommandLine& line, const std::string&) { line.overwrite = true; }},
+    {"normalize", nullptr, nullptr, "one gain for the whole file: its peak at -1 dBFS",
+     [](TCommandLine& line, const std::string&) { line.normalize = true; }},
+    {"soundfont", "FILE", nullptr, "the SoundFont (.sf2, .sf3) the synthesizer plays with",
+     [](TCommandLine& line, const std::string& value) { line.soundFont = value; }},
 };
 
 // What the options ask of each other and of the files; a usage error, or an empty text.
 std::string CheckTogether(TCommandLine& line) {
+    if (line.soundFont && line.soundFont->empty()) return "option --soundfont needs a file";
     if (line.volumeText) {
         const auto v = ParseInteger(*line.volumeText);
         if (!v || *v < 0 || *v > 100)
             return "option --volume needs a number from 0 to 100, not \"" + *line.volumeText + "\"";
         line.volume = *v;
+    }
+    if (line.formatText) {
+        const auto format = platform::FormatNamed(*line.formatText);
+        if (!format)
+            return "option --format needs wav, flac, ogg, opus or mp3, not \"" + *line.formatText +
+                   "\"";
+        line.format = *format;
+        if (!line.to) return "--format works with --to only (a file's own name tells its format)";
     }
     if (line.to) {
         if (line.to->empty()) return "option --to needs a folder";
@@ -91,6 +106,19 @@ std::string ReadOption(const std::vector<std::string>& arguments, size_t& i,
     std::optional<std::string> attached;
     if (equals != std::string::npos) attached = arg.substr(equals + 1);
     return Apply(*option, given, attached, arguments, i, line);
+}
+
+// The formats an output's name chooses, each with the quality it is written at.
+std::string FormatsText() {
+    using platform::OutputFormat;
+    std::string text = "The output's name chooses its format (any other name is a WAV file):\n";
+    for (OutputFormat f : {OutputFormat::kWav, OutputFormat::kFlac, OutputFormat::kVorbis,
+                           OutputFormat::kOpus, OutputFormat::kMp3}) {
+        std::string ext = platform::FormatExtension(f);
+        ext.resize(7, ' ');
+        text += "  " + ext + platform::FormatTitle(f) + ", " + platform::FormatQuality(f) + "\n";
+    }
+    return text;
 }
 
 }  // namespace
@@ -217,8 +245,7 @@ std::string UsageText() {
         form.resize(width + 10, ' ');
         text += "  " + form + f.help + "\n";
     }
-    text +=
-        "Options, before or after the files (--fast, --volume and --overwrite also with --to):\n";
+    text += "Options, before or after the files (all but --help and --version also with --to):\n";
     for (const Form& o : options) {
         std::string name = o.form;
         name.resize(width + 10, ' ');
@@ -227,6 +254,10 @@ std::string UsageText() {
     text +=
         "Every argument after \"--\" is a file. A negative number where VOLUME stands is that\n"
         "volume, not an option (tonvera a.mid b.wav -5 records at 0).\n";
+    text += FormatsText();
+    text +=
+        "Without --soundfont the synthesizer plays with $TONVERA_SOUNDFONT, else the system's\n"
+        "General MIDI SoundFont (/usr/share/sounds/sf2/default-GM.sf2).\n";
     text +=
         "Exit status: 0 when the WAV file was written whole (with --to: every file converted or\n"
         "skipped), 1 when it was not, 2 for a usage error, 128+N after signal N.\n";

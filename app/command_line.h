@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/encode.h"
+
 namespace app {
 
 // The arguments after the program's own name, empty ones included: the parser refuses those.
@@ -25,6 +27,10 @@ struct TCommandLine {
     std::optional<std::string> volumeText;  // as given, until it is checked
     std::optional<std::string> to;          // --to FOLDER: many files into that folder
     bool overwrite = false;                 // --to may replace WAV files that are there
+    std::optional<std::string> soundFont;   // --soundfont: the synthesizer's SoundFont
+    std::optional<std::string> formatText;  // --format, until it is checked
+    platform::OutputFormat format = platform::OutputFormat::kWav;  // --to's files
+    bool normalize = false;                                        // the file's peak at -1 dBFS
     std::vector<std::string> files;
     std::string error;  // a usage error; empty when the line was understood
 };

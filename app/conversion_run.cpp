@@ -42,6 +42,9 @@ void TConversionRun::CheckOutput() {
 
 void TConversionRun::OpenMidi() {
     f_.MediaPlayer1.FileName = midi_;
+    // The synthesizer's SoundFont is loaded at the open: one it cannot load ends the run here,
+    // before a note plays.
+    f_.MediaPlayer1.SoundFont = f_.ChosenSynth().soundFont;
     f_.MediaPlayer1.Open();
     f_.MediaPlayer1.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
     lengthMs_ = std::max(0, f_.MediaPlayer1.Length());
@@ -89,6 +92,14 @@ TRunOutcome TConversionRun::Execute() {
     StartAndPoll(ending);
     const TRunReport report = Finish(ending);
     f_.lastConversionWhole_ = report.Whole();
+    if (gainDb_) {
+        // Said where the run's ending is seen: the console, or the window's clock line.
+        const QString note = NormalizedText(*gainDb_);
+        if (f_.commandLineRun_)
+            ConsoleNote(note);
+        else
+            f_.Label4->setText(note);
+    }
     if (!report.Empty()) ShowMessage({report.Text(), TMsgIcon::miWarning});
     return {report.Whole(), ending.signal, lengthMs_, fileMs_};
 }
@@ -147,8 +158,10 @@ TRunReport TConversionRun::Finish(TRunEnding& ending) {
     ending.cancelled = f_.cancelled_;
     const bool manyFiles = f_.commandLine_.to.has_value();
     const engine::CaptureResult result = f_.StopBtnClick(
-        [&](const engine::CaptureResult& c) { return ReplacesTarget(c, ending, manyFiles); });
+        [&](const engine::CaptureResult& c) { return ReplacesTarget(c, ending, manyFiles); },
+        engine::Finishing{f_.commandLine_.normalize});
     fileMs_ = result.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond;
+    gainDb_ = result.gainDb;
     f_.MediaPlayer1.Close();
     f_.SetRunButtonsEnabled(true);
     f_.PaintBox1->Clear();

@@ -3,6 +3,7 @@
 // before a note plays, plays the MIDI file while the capture records it, stops the music when
 // the recording can keep nothing more, and says how it ended.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/run_report.h"
@@ -36,6 +37,7 @@ class TConversionRun {
     std::string midi_, wav_;
     int32_t lengthMs_ = 0;
     uint64_t fileMs_ = 0;
+    std::optional<double> gainDb_;  // what normalizing gave the file
 };
 
 }  // namespace app

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/batch_plan.h"
@@ -20,6 +21,7 @@
 #include "engine/capture_limit.h"
 #include "engine/fast_conversion.h"
 #include "platform/mci.h"
+#include "platform/offline_render.h"
 
 namespace app {
 
@@ -31,8 +33,9 @@ using Clock = std::chrono::steady_clock;
 struct TFastJob {
     std::string midi, wav;
     std::atomic<uint32_t> doneMs{0}, lengthMs{0};
-    TRunReport report;    // written by the worker, read once it is done
-    uint64_t fileMs = 0;  // likewise: the music the file holds, its tail included
+    TRunReport report;             // written by the worker, read once it is done
+    uint64_t fileMs = 0;           // likewise: the music the file holds, its tail included
+    std::optional<double> gainDb;  // likewise: what normalizing gave the file
 };
 
 uint64_t ReadInPart(platform::midi::SmfCut cut) {
@@ -47,15 +50,15 @@ uint64_t ReadInPart(platform::midi::SmfCut cut) {
 }
 
 // The checks, the render and its ending told as a recorded conversion's is.
-void Convert(TFastJob& job, int volume, const std::atomic<int>& stop, bool manyFiles,
-             const engine::FastProgress& onProgress = {}) {
+void Convert(TFastJob& job, const engine::FastSettings& settings, const std::atomic<int>& stop,
+             bool manyFiles, const engine::FastProgress& onProgress = {}) {
     const std::string refused = OutputRefusal(job.midi, job.wav);
     if (!refused.empty()) {
         job.report.Add(FromLocal(refused));
         return;
     }
     const engine::FastConversion fc = engine::ConvertFast(
-        job.midi, job.wav, volume,
+        job.midi, job.wav, settings,
         [&job](uint32_t lengthMs) { return SpaceRefusal(job.wav, lengthMs); },
         [&](uint32_t doneMs, uint32_t lengthMs) {
             job.lengthMs.store(lengthMs);
@@ -83,16 +86,17 @@ void Convert(TFastJob& job, int volume, const std::atomic<int>& stop, bool manyF
         fc.file.bytesCaptured * 1000 / engine::kCaptureBytesPerSecond, INT32_MAX));
     ending.readInPart = ReadInPart(fc.cut);
     job.report = ReportConversion(fc.file, ending);
+    job.gainDb = fc.file.gainDb;
 }
 
-int RunOne(const TCommandLine& line, int volume) {
+int RunOne(const TCommandLine& line, const engine::FastSettings& settings) {
     TSignalFlag stop;
     TConsoleLine console;
     TFastJob job;
     job.midi = line.files[0];
     job.wav = line.files[1];
     auto last = Clock::now() - std::chrono::seconds(1);
-    Convert(job, volume, stop.Flag(), false, [&](uint32_t doneMs, uint32_t lengthMs) {
+    Convert(job, settings, stop.Flag(), false, [&](uint32_t doneMs, uint32_t lengthMs) {
         if (doneMs == 0)
             ConsoleNote(QStringLiteral("%1 plays for %2; rendering it into %3.")
                             .arg(FromLocal(job.midi),
@@ -105,6 +109,7 @@ int RunOne(const TCommandLine& line, int volume) {
                      TotalTimeText(int32_t(lengthMs)));
     });
     console.End();
+    if (job.gainDb) ConsoleNote(NormalizedText(*job.gainDb));
     if (!job.report.Empty()) ShowMessage({job.report.Text(), TMsgIcon::miWarning});
     if (const int signal = stop.Flag().load()) return 128 + signal;
     return job.report.Whole() ? 0 : 1;
@@ -114,7 +119,8 @@ int RunOne(const TCommandLine& line, int volume) {
 // draws the progress line between.
 class TFastBatch {
   public:
-    TFastBatch(const TCommandLine& line, int volume) : line_(line), volume_(volume) {}
+    TFastBatch(const TCommandLine& line, engine::FastSettings settings)
+        : line_(line), settings_(std::move(settings)) {}
     int Run();
 
   private:
@@ -123,7 +129,7 @@ class TFastBatch {
     void DrawProgress(TConsoleLine& console, size_t done, size_t total);
 
     const TCommandLine& line_;
-    const int volume_;
+    const engine::FastSettings settings_;
     TSignalFlag stop_;
     std::vector<std::unique_ptr<TFastJob>> jobs_;
     std::atomic<size_t> next_{0};
@@ -139,7 +145,8 @@ int TFastBatch::Run() {
         ShowMessage({FromLocal(refused), TMsgIcon::miStop});
         return 1;
     }
-    for (const TBatchJob& planned : PlanBatch(line_.files, *line_.to, line_.overwrite)) {
+    for (const TBatchJob& planned : PlanBatch(line_.files, *line_.to, line_.overwrite,
+                                              platform::FormatExtension(line_.format))) {
         if (planned.kind == TBatchJob::Kind::kConvert) {
             jobs_.push_back(std::make_unique<TFastJob>());
             jobs_.back()->midi = planned.midi;
@@ -176,7 +183,7 @@ void TFastBatch::Work() {
         const size_t i = next_.fetch_add(1);
         if (i >= jobs_.size()) return;
         if (!stop_.Flag().load())
-            Convert(*jobs_[i], volume_, stop_.Flag(), true);
+            Convert(*jobs_[i], settings_, stop_.Flag(), true);
         else
             jobs_[i]->report.Add(QStringLiteral("Not converted: the run was stopped."));
         {
@@ -192,6 +199,8 @@ void TFastBatch::Tell(const TFastJob& job) {
         TellConverted(job.midi, job.wav, job.fileMs, tally_);
     else
         ++tally_.failed;
+    if (job.gainDb)
+        ConsoleNote(QStringLiteral("%1: %2").arg(FromLocal(job.wav), NormalizedText(*job.gainDb)));
     // Warnings of a whole file, and why the others failed, each under the file's name.
     for (const TFinding& f : job.report.Findings())
         ShowMessage(
@@ -217,8 +226,16 @@ int RunFastConversions(const TCommandLine& line) {
     SetHeadless(true);  // nobody confirms a box while files are rendered
     const TVolumeChoice volume = ConversionVolume(line);
     if (!volume.warning.empty()) ConsoleNote(FromLocal(volume.warning));
-    if (!line.to) return RunOne(line, volume.volume);
-    return TFastBatch(line, volume.volume).Run();
+    const engine::FastSettings settings{volume.volume, line.soundFont.value_or(""),
+                                        engine::Finishing{line.normalize}};
+    // Loaded once before any file: a SoundFont that cannot be loaded stops the run here, and
+    // every render shares the samples of this one.
+    if (std::string why; !platform::PrepareOfflineRender(settings.soundFont, &why)) {
+        ShowMessage({FromLocal(why), TMsgIcon::miStop});
+        return 1;
+    }
+    if (!line.to) return RunOne(line, settings);
+    return TFastBatch(line, settings).Run();
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFrame>
@@ -85,6 +86,7 @@ void TMainForm::BuildControls() {
     BuildFileFields();
     BuildVolumeAndPreview();
     BuildPlayAndAbout();
+    BuildSynthRow();
     ConnectButtons();
     DescribeControls();
     setAcceptDrops(true);
@@ -111,7 +113,9 @@ void TMainForm::BuildFileFields() {
     FilenameEdit2 = new TFilenameEdit(this);
     FilenameEdit2->setGeometry(88, 56, 361, 21);
     FilenameEdit2->SetDialogKind(dkSave);
-    FilenameEdit2->SetFilter(QStringLiteral("WAV-Dateien (*.wav)|*.wav"));
+    FilenameEdit2->SetFilter(
+        QStringLiteral("WAV-Dateien (*.wav)|*.wav|FLAC (*.flac)|*.flac|Ogg Vorbis (*.ogg)|*.ogg|"
+                       "Opus (*.opus)|*.opus|MP3 (*.mp3)|*.mp3"));
 }
 
 void TMainForm::BuildVolumeAndPreview() {
@@ -153,15 +157,6 @@ void TMainForm::BuildPlayAndAbout() {
     AboutBtn = MakeButton(this, {296, 4, 147, 25});
     AboutBtn->SetCaption(QStringLiteral("About the program..."));
     AboutBtn->SetGlyph(AboutGlyph(), AboutGlyph2x());
-
-    Label5 = new QLabel(this);
-    Label5->setGeometry(8, 320, 441, 41);
-    Label5->setWordWrap(true);
-    Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label5->setText(QStringLiteral(
-        "Vista does not allow you to record what you hear. You need to connect the speaker and "
-        "the mircrophone connector of your sound card with a cable.\n"
-        "Under XP you can select a sound recording device to record what you hear."));
 }
 
 void TMainForm::ConnectButtons() {
@@ -170,7 +165,8 @@ void TMainForm::ConnectButtons() {
     QWidget::setTabOrder(FilenameEdit1, FilenameEdit2);
     QWidget::setTabOrder(FilenameEdit2, TrackBar1);
     QWidget::setTabOrder(TrackBar1, PlayWAVBtn);
-    QWidget::setTabOrder(PlayWAVBtn, AboutBtn);
+    QWidget::setTabOrder(PlayWAVBtn, ComboBox1);
+    QWidget::setTabOrder(ComboBox1, AboutBtn);
 
     connect(KonvertBtn, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { KonvertBtnClick(); }); });
@@ -209,6 +205,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::SetRunButtonsEnabled(bool enabled) {
     KonvertBtn->setEnabled(enabled);
     PlayWAVBtn->setEnabled(enabled);
+    ComboBox1->setEnabled(enabled);
 }
 
 void TMainForm::FormCreate() {
@@ -244,6 +241,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::SetCommandLine(const TCommandLine& line) {
     commandLine_ = line;
+    if (line.soundFont) ChooseSoundFont(*line.soundFont);
 }
 
 void TMainForm::FormShow() {
@@ -293,9 +291,11 @@ void TMainForm::RunBatch() {
         ShowMessage({FromLocal(refused), TMsgIcon::miStop});
     } else {
         const int volume = ConversionVolume(commandLine_).volume;
-        code = RunRecordedBatch(
-            PlanBatch(commandLine_.files, *commandLine_.to, commandLine_.overwrite),
-            [this, volume](const TBatchJob& job, const std::string& place) {
+        const std::vector<TBatchJob> plan =
+            PlanBatch(commandLine_.files, *commandLine_.to, commandLine_.overwrite,
+                      platform::FormatExtension(commandLine_.format));
+        code =
+            RunRecordedBatch(plan, [this, volume](const TBatchJob& job, const std::string& place) {
                 consolePrefix_ = place;
                 return ConvertJob(job, volume);
             });
@@ -349,9 +349,10 @@ void TMainForm::RecordBtnClick() {
         [box = PaintBox1](std::vector<uint8_t> bytes) { box->PostNewest(std::move(bytes)); });
 }
 
-engine::CaptureResult TMainForm::StopBtnClick(const engine::PlacementRule& place) {
+engine::CaptureResult TMainForm::StopBtnClick(const engine::PlacementRule& place,
+                                              const engine::Finishing& finishing) {
     return engine::StopBtnClick([] { QCoreApplication::processEvents(QEventLoop::AllEvents); },
-                                place);
+                                place, finishing);
 }
 
 void TMainForm::KonvertBtnClick() {

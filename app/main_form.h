@@ -18,9 +18,11 @@
 #include "app/desktop_notice.h"
 #include "app/file_drop.h"
 #include "app/output_proposal.h"
+#include "app/synth_choices.h"
 #include "engine/capture.h"
 #include "media/mplayer.h"
 
+class QComboBox;
 class QFrame;
 class QLabel;
 class QMimeData;
@@ -62,6 +64,9 @@ class TMainForm : public QWidget {
     TBitBtnXP* PlayWAVBtn = nullptr;
     TBitBtnXP* AboutBtn = nullptr;
     QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    // The synthesizer choices, then "Other SoundFont…", which asks for a file.
+    QComboBox* ComboBox1 = nullptr;
 
     // The executable's folder, ending in "/".
     QString ProgramFolder;
@@ -81,12 +86,22 @@ class TMainForm : public QWidget {
     // The hidden buttons' handlers.
     void SetMixerBtnClick();
     void RecordBtnClick();
-    engine::CaptureResult StopBtnClick(const engine::PlacementRule& place = {});
+    engine::CaptureResult StopBtnClick(const engine::PlacementRule& place = {},
+                                       const engine::Finishing& finishing = {});
 
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
-    // The command line's options beyond its files: --volume, and --to with --overwrite (many
-    // files, recorded one after another).
+    // The command line's options beyond its files: --volume, --soundfont, --normalize, and --to
+    // with --overwrite and --format (many files, recorded one after another).
     void SetCommandLine(const TCommandLine& line);
+    // The synthesizer the next conversion plays through.
+    const TSynthChoice& ChosenSynth() const;
+    // Chooses the built-in synthesizer with this SoundFont, added to the list if it is not there.
+    void ChooseSoundFont(const std::string& path);
+    // How "Other SoundFont…" asks for a file: its path, or "" when the user cancelled. By
+    // default a file dialog.
+    void SetSoundFontDialog(std::function<QString(QWidget* parent)> ask) {
+        askSoundFont_ = std::move(ask);
+    }
 
     // Whether the last conversion wrote the whole piece into its WAV file.
     bool LastConversionWhole() const { return lastConversionWhole_; }
@@ -116,6 +131,10 @@ class TMainForm : public QWidget {
     void BuildFileFields();
     void BuildVolumeAndPreview();
     void BuildPlayAndAbout();
+    // The synthesizer row and the note under it (main_form_synth.cpp).
+    void BuildSynthRow();
+    void FillSynthChoices();
+    void SynthActivated(int index);
     void ConnectButtons();
     void DescribeControls();
     // What a drop would put into a field; nothing while a run has the fields.
@@ -152,6 +171,9 @@ class TMainForm : public QWidget {
     bool closeAfterRun_ = false;
     bool cancelled_ = false;  // the running conversion was cancelled by the user
     TOutputProposal proposal_;
+    std::vector<TSynthChoice> synthChoices_;  // the list's items before "Other SoundFont…"
+    int synthIndex_ = 0;                      // the choice in force
+    std::function<QString(QWidget*)> askSoundFont_;
     std::unique_ptr<TDesktopNotice> notice_;
 };
 

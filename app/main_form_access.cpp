@@ -1,5 +1,7 @@
 // The main window for screen readers and the keyboard: every control's name and purpose, and
-// the labels that lend their mnemonics to the controls beside them (Alt+M, Alt+W, Alt+V).
+// the labels that lend their mnemonics to the controls beside them (Alt+M, Alt+W, Alt+V,
+// Alt+S).
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -20,7 +22,8 @@ void TMainForm::DescribeControls() {
     // Only a label with a buddy reads "&" as a mnemonic: sized again, it keeps its width.
     for (auto [label, buddy] : {std::pair<QLabel*, QWidget*>{Label1, FilenameEdit1},
                                 {Label2, FilenameEdit2},
-                                {Label3, TrackBar1}}) {
+                                {Label3, TrackBar1},
+                                {Label6, ComboBox1}}) {
         label->setBuddy(buddy);
         label->adjustSize();
     }
@@ -47,6 +50,10 @@ void TMainForm::DescribeControls() {
              QStringLiteral("How much of the piece has been played"));
     Describe(Label4, QStringLiteral("Time"), QStringLiteral("Time played and the piece's length"));
     Describe(Label5, QStringLiteral("Recording note"), Label5->text());
+    Describe(Label6, QStringLiteral("Synthesizer"), QStringLiteral("Names the synthesizer list"));
+    Describe(ComboBox1, QStringLiteral("Synthesizer"),
+             QStringLiteral("The synthesizer and SoundFont the MIDI file is played with; the "
+                            "last item chooses another SoundFont file"));
     Describe(Bevel1, QStringLiteral("Separator"),
              QStringLiteral("Sets the run buttons apart from the rest of the window"));
     Describe(KonvertBtn, QStringLiteral("Convert file"),

@@ -4,6 +4,7 @@
 
 #include "app/file_identity.h"
 #include "engine/capture_limit.h"
+#include "platform/encode.h"
 #include "platform/output_place.h"
 
 namespace app {
@@ -13,7 +14,9 @@ namespace {
 constexpr uint64_t kHeaderBytes = 44;
 
 std::string Refused(const std::string& wav, const std::string& why) {
-    return why.empty() ? why : "The WAV file " + wav + " cannot be written: " + why;
+    const char* kind = platform::FormatTitle(platform::FormatOfName(wav));
+    return why.empty() ? why
+                       : std::string("The ") + kind + " file " + wav + " cannot be written: " + why;
 }
 
 }  // namespace
@@ -24,11 +27,15 @@ std::string OutputRefusal(const std::string& midi, const std::string& wav) {
 }
 
 std::string SpaceRefusal(const std::string& wav, int64_t lengthMs) {
-    const uint64_t length = uint64_t(std::max<int64_t>(lengthMs, 0));
-    const uint64_t bytes =
-        std::min(length * engine::kCaptureBytesPerSecond / 1000, engine::kLargestCapture);
-    return Refused(wav,
-                   platform::CheckFreeSpace(platform::ResolveTarget(wav), bytes + kHeaderBytes));
+    const uint64_t longest = engine::kLargestCapture * 1000 / engine::kCaptureBytesPerSecond;
+    const uint64_t length = std::min(uint64_t(std::max<int64_t>(lengthMs, 0)), longest);
+    uint64_t bytes = length * engine::kCaptureBytesPerSecond / 1000 + kHeaderBytes;
+    // The recording is made as a WAV file whatever the output, and a compressed file is
+    // encoded from it beside it: both are on the disk at the end.
+    const platform::OutputFormat format = platform::FormatOfName(wav);
+    if (format != platform::OutputFormat::kWav)
+        bytes += platform::EncodedBytesEstimate(format, length);
+    return Refused(wav, platform::CheckFreeSpace(platform::ResolveTarget(wav), bytes));
 }
 
 }  // namespace app

@@ -155,6 +155,10 @@ std::string RecordedTime(uint64_t bytes) {
     return FormatLength(int64_t(std::min<uint64_t>(ms, INT64_MAX)));
 }
 
+QString NormalizedText(double gainDb) {
+    return QString::asprintf("normalized: %+.1f dB", gainDb);
+}
+
 TRunReport ReportConversion(const engine::CaptureResult& capture, const TRunEnding& ending) {
     TRunReport report;
     if (!ending.playError.empty())

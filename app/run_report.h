@@ -54,4 +54,7 @@ bool ReplacesTarget(const engine::CaptureResult& finished, const TRunEnding& end
 // The recording's length, rounded to the second as every length.
 std::string RecordedTime(uint64_t bytes);
 
+// The closing note of a normalized file: "normalized: +4.2 dB".
+QString NormalizedText(double gainDb);
+
 }  // namespace app

@@ -31,7 +31,7 @@ int main() {
     auto song = std::make_shared<const platform::midi::SmfSong>(std::move(*parsed));
 
     const double cpu0 = CpuSeconds();
-    auto renderer = platform::pulse::MidiRenderer::Create(song, &error);
+    auto renderer = platform::pulse::MidiRenderer::Create(song, "", &error);
     if (!renderer) {
         std::fprintf(stderr, "render_bench: %s\n", error.c_str());
         return 1;

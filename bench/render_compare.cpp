@@ -140,12 +140,13 @@ platform::pulse::SynthesizerGains ConversionGains(int percent) {
 
 Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath,
                            const platform::pulse::SynthesizerGains& gains, int64_t searchFrames,
-                           bool subFrame) {
+                           bool subFrame, const std::string& soundFont) {
     Residual r;
     auto song = platform::midi::ReadSmfFile(midiPath, &r.error);
     if (!song) return r;
     const auto music = platform::pulse::RenderOffline(
-        std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &r.error, gains.Total());
+        std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &r.error, gains.Total(),
+        soundFont);
     if (music.empty()) return r;
     const auto wav = ReadWav(wavPath, &r.error);
     if (!r.error.empty()) return r;

@@ -25,11 +25,13 @@ struct Residual {
     int64_t subFrameMaxDifference = 0;
 };
 
-// The render quantized as the recording is at those gains; the offset is searched within
-// +-searchFrames.
+// The render quantized as the recording is at those gains, with the SoundFont named (else the
+// default); the offset is searched within +-searchFrames. wavPath may name any file libsndfile
+// reads losslessly (a FLAC file too).
 Residual CompareWithRender(const std::string& midiPath, const std::string& wavPath,
                            const platform::pulse::SynthesizerGains& gains,
-                           int64_t searchFrames = 4410, bool subFrame = false);
+                           int64_t searchFrames = 4410, bool subFrame = false,
+                           const std::string& soundFont = {});
 
 // What a recorded conversion applies at a track-bar volume (the routing's levels).
 platform::pulse::SynthesizerGains ConversionGains(int percent);

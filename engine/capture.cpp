@@ -272,7 +272,8 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
     if (s.deviceOpened) waveInStart(s.device);
 }
 
-CaptureResult StopBtnClick(const std::function<void()>& pumpMessages, const PlacementRule& place) {
+CaptureResult StopBtnClick(const std::function<void()>& pumpMessages, const PlacementRule& place,
+                           const Finishing& finishing) {
     CaptureState& s = State();
     CaptureResult result;
     if (!s.thread) return result;
@@ -303,7 +304,7 @@ CaptureResult StopBtnClick(const std::function<void()>& pumpMessages, const Plac
     result.writeError = s.writeError;
     if (s.file)
         PlaceRecording(std::move(s.file), s.partPath, s.outputPath ? s.outputPath() : "", result,
-                       place);
+                       place, finishing);
     return result;
 }
 

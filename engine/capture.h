@@ -6,6 +6,7 @@
 // operations belong to the UI thread.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,17 @@ struct CaptureResult {
     std::string notCreated;  // no file could be made for the recording
     std::string writeError;  // the system's text for why the file refused data while recording
     std::string notPlaced;   // the finished file could not be put at `path`
+    std::optional<double> gainDb;  // the gain normalizing gave the file (Finishing)
 };
 
-using OutputPathReader = std::function<std::string()>;                // "" when there is none
+// What is done to a finished recording on its way to the output, besides the format its name
+// asks for.
+struct Finishing {
+    bool normalize = false;  // one gain for the whole file, its peak at kNormalizedPeakDbfs
+};
+constexpr double kNormalizedPeakDbfs = -1.0;
+
+using OutputPathReader = std::function<std::string()>;  // "" when there is none
 // Asked once the recording's own file is finished, with the result as it stands (the file at
 // keptAt, the output read now at path): whether it takes the output's place. Otherwise it
 // stays where it is and an existing output keeps every byte. No rule: it always does.
@@ -52,9 +61,10 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview);
 // holds. Any thread.
 bool CaptureEnded();
 // Stops the capture, finishes its file and puts it at the output path read now if the rule
-// lets it (nothing when nothing was recorded; the file is kept where it is when it may not or
-// cannot go there). pumpMessages is called repeatedly while waiting for the capture thread.
+// lets it, finished as asked (nothing when nothing was recorded; the file is kept where it is
+// when it may not or cannot go there). pumpMessages is called repeatedly while waiting for the
+// capture thread.
 CaptureResult StopBtnClick(const std::function<void()>& pumpMessages = {},
-                           const PlacementRule& place = {});
+                           const PlacementRule& place = {}, const Finishing& finishing = {});
 
 }  // namespace engine

@@ -63,9 +63,10 @@ struct Writer {
 
 }  // namespace
 
-FastConversion ConvertFast(const std::string& midi, const std::string& wav, int percent,
-                           const FastAdmission& admit, const FastProgress& progress,
-                           const std::atomic<int>* stop, const PlacementRule& place) {
+FastConversion ConvertFast(const std::string& midi, const std::string& wav,
+                           const FastSettings& settings, const FastAdmission& admit,
+                           const FastProgress& progress, const std::atomic<int>* stop,
+                           const PlacementRule& place) {
     FastConversion out;
     CaptureResult& result = out.file;
     result.deviceOpened = true;
@@ -77,7 +78,7 @@ FastConversion ConvertFast(const std::string& midi, const std::string& wav, int 
     platform::OfflineSong song;
     std::string refused;
     const bool whole = platform::RenderMidiOffline(
-        midi, RoutedLevels(percent),
+        midi, settings.soundFont, RoutedLevels(settings.percent),
         [&](const platform::OfflineSong& s) {
             w.lengthMs = out.lengthMs = s.lengthMs;
             if (admit) refused = admit(s.lengthMs);
@@ -99,7 +100,7 @@ FastConversion ConvertFast(const std::string& midi, const std::string& wav, int 
         platform::RemoveFile(partPath);
         return out;
     }
-    PlaceRecording(std::move(w.file), partPath, wav, result, place);
+    PlaceRecording(std::move(w.file), partPath, wav, result, place, settings.finishing);
     return out;
 }
 

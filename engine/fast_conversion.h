@@ -15,11 +15,11 @@
 namespace engine {
 
 struct FastConversion {
-    CaptureResult file;      // as a capture's: bytes, silence, where the file is, what failed
-    std::string renderError; // why the MIDI file could not be rendered (nothing was written)
-    uint32_t lengthMs = 0;   // the piece's length by its tempo map
-    bool stopped = false;    // `stop` ended it early
-    std::string refused;     // what the admission said of the piece (nothing was written)
+    CaptureResult file;       // as a capture's: bytes, silence, where the file is, what failed
+    std::string renderError;  // why the MIDI file could not be rendered (nothing was written)
+    uint32_t lengthMs = 0;    // the piece's length by its tempo map
+    bool stopped = false;     // `stop` ended it early
+    std::string refused;      // what the admission said of the piece (nothing was written)
     platform::midi::SmfCut cut = platform::midi::SmfCut::kWhole;  // read only in part?
 };
 
@@ -31,11 +31,20 @@ using FastAdmission = std::function<std::string(uint32_t lengthMs)>;
 // any sound, with 0, once the length is known.
 using FastProgress = std::function<void(uint32_t renderedMs, uint32_t lengthMs)>;
 
-// percent: the track bar's volume; stop: read between render chunks, non-zero ends the render
-// (the file then holds what was rendered, as a stopped recording does); place: whether the
-// finished file takes the output's place (as for a recording).
-FastConversion ConvertFast(const std::string& midi, const std::string& wav, int percent,
-                           const FastAdmission& admit, const FastProgress& progress,
-                           const std::atomic<int>* stop, const PlacementRule& place = {});
+// How a piece is rendered: at the track bar's volume, with this SoundFont ("" for the
+// machine's default), and how its file is finished.
+struct FastSettings {
+    int percent = 30;
+    std::string soundFont;
+    Finishing finishing;
+};
+
+// stop: read between render chunks, non-zero ends the render (the file then holds what was
+// rendered, as a stopped recording does); place: whether the finished file takes the output's
+// place (as for a recording).
+FastConversion ConvertFast(const std::string& midi, const std::string& wav,
+                           const FastSettings& settings, const FastAdmission& admit,
+                           const FastProgress& progress, const std::atomic<int>* stop,
+                           const PlacementRule& place = {});
 
 }  // namespace engine

@@ -15,11 +15,13 @@ namespace engine {
 std::unique_ptr<TWaveStream> CreatePartFile(const std::string& target, std::string* partPath,
                                             std::string* notCreated);
 
-// Finishes the file and, if the rule lets it, puts it at `path` (the output as named now); what
-// may not or cannot go there stays where it is. Fills keptAt, path, writeError, notPlaced and
-// fileWritten of the result. A recording of nothing leaves no file at all.
+// Finishes the file and, if the rule lets it, puts it at `path` (the output as named now),
+// finished as asked: the WAV file itself, or for a name of a compressed format
+// (platform/encode.h) the file encoded from it. What may not or cannot go there stays where it
+// is, the recording in its own file. Fills keptAt, path, writeError, notPlaced, fileWritten and
+// gainDb of the result. A recording of nothing leaves no file at all.
 void PlaceRecording(std::unique_ptr<TWaveStream> file, const std::string& partPath,
-                    const std::string& path, CaptureResult& result,
-                    const PlacementRule& place = {});
+                    const std::string& path, CaptureResult& result, const PlacementRule& place = {},
+                    const Finishing& finishing = {});
 
 }  // namespace engine

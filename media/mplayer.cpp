@@ -38,7 +38,7 @@ void TMediaPlayer::Loaded() {
 }
 
 void TMediaPlayer::Open() {
-    MCI_OPEN_PARMSA parms{};
+    MCI_SEQ_OPEN_PARMSA parms{};
     if (isOpen_) Close();
     // FileName outlives the command; an empty one goes as "", never as null.
     parms.lpstrDeviceType = DeviceTypeName(DeviceType);
@@ -46,6 +46,10 @@ void TMediaPlayer::Open() {
     DWORD_PTR flags = MCI_WAIT;
     flags |= DeviceType == dtAutoSelect ? MCI_OPEN_ELEMENT : MCI_OPEN_TYPE;
     if (Shareable) flags |= MCI_OPEN_SHAREABLE;
+    if (!SoundFont.empty()) {
+        flags |= MCI_SEQ_OPEN_SOUNDFONT;
+        parms.lpstrSoundFont = SoundFont.c_str();
+    }
     parms.dwCallback = Handle();
     lastError_ = mciSendCommandA(0, MCI_OPEN, flags, reinterpret_cast<DWORD_PTR>(&parms));
     if (lastError_ != 0) throw EMCIDeviceError(ErrorText());

@@ -52,6 +52,9 @@ class TMediaPlayer {
     bool AutoOpen = false;
     bool AutoRewind = true;
     bool Shareable = false;
+    // The SoundFont the sequencer plays a MIDI file with; empty for the device's own. Sent with
+    // every open (MCI_SEQ_OPEN_SOUNDFONT), which a wave file's device lets pass.
+    std::string SoundFont;
     std::function<void(TMediaPlayer* sender)> OnNotify;
 
     // State

@@ -83,7 +83,7 @@ const char* StandardMciErrorText(MCIERROR error) {
         case MCIERR_NO_SOUND_SERVER:
             return "No sound server answers (PulseAudio or PipeWire), so nothing can be played.";
         case MCIERR_NO_SOUNDFONT:
-            return "The synthesizer has no SoundFont to play MIDI files with.";
+            return "The synthesizer has no SoundFont it can play MIDI files with.";
         default:
             return nullptr;
     }

@@ -30,6 +30,11 @@ constexpr DWORD MCI_OPEN_SHAREABLE = 0x100;
 constexpr DWORD MCI_OPEN_ELEMENT = 0x200;
 constexpr DWORD MCI_OPEN_ALIAS = 0x400;
 constexpr DWORD MCI_OPEN_TYPE = 0x2000;
+// Our own, clear of the flags the standard devices define: the record is an
+// MCI_SEQ_OPEN_PARMSA whose lpstrSoundFont names the SoundFont the sequencer plays the file with,
+// as a wave device's open record carries its buffer length. A waveaudio device has no use for
+// it and lets it pass, so one player opens either kind of file.
+constexpr DWORD MCI_SEQ_OPEN_SOUNDFONT = 0x00400000;
 // MCI_SEEK
 constexpr DWORD MCI_SEEK_TO_START = 0x100;
 constexpr DWORD MCI_SEEK_TO_END = 0x200;
@@ -117,6 +122,15 @@ struct MCI_OPEN_PARMSA {
     LPCSTR lpstrDeviceType;
     LPCSTR lpstrElementName;
     LPCSTR lpstrAlias;
+};
+
+struct MCI_SEQ_OPEN_PARMSA {
+    DWORD_PTR dwCallback;
+    MCIDEVICEID wDeviceID;
+    LPCSTR lpstrDeviceType;
+    LPCSTR lpstrElementName;
+    LPCSTR lpstrAlias;
+    LPCSTR lpstrSoundFont;
 };
 
 struct MCI_PLAY_PARMS {

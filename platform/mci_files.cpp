@@ -29,7 +29,17 @@ std::optional<MciDevice> DeviceOfHead(const uint8_t* head, size_t size) {
     if (midi::LooksLikeSmf(head, size)) return MciDevice::kSequencer;
     if (size >= 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0)
         return MciDevice::kWaveAudio;
+    // The compressed files the program writes: FLAC, Ogg (Vorbis, Opus), MP3 with its tag.
+    for (const char* magic : {"fLaC", "OggS", "ID3"})
+        if (size >= std::strlen(magic) && std::memcmp(head, magic, std::strlen(magic)) == 0)
+            return MciDevice::kWaveAudio;
     return std::nullopt;
+}
+
+bool IsSoundExtension(const std::string& ext) {
+    for (const char* known : {".wav", ".flac", ".ogg", ".oga", ".opus", ".mp3"})
+        if (ext == known) return true;
+    return false;
 }
 
 MciFileChoice Refused(MCIERROR error, std::string detail = "") {
@@ -52,7 +62,7 @@ std::optional<MciDevice> MciDeviceOfFile(const std::string& path, bool* unreadab
     if (unreadable) *unreadable = false;
     const std::string ext = Extension(path);
     if (ext == ".mid" || ext == ".midi" || ext == ".rmi") return MciDevice::kSequencer;
-    if (ext == ".wav") return MciDevice::kWaveAudio;
+    if (IsSoundExtension(ext)) return MciDevice::kWaveAudio;
     std::ifstream in(path, std::ios::binary);
     uint8_t head[12] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);

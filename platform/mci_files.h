@@ -13,9 +13,10 @@ enum class MciDevice { kSequencer, kWaveAudio };
 std::optional<MciDevice> MciDeviceNamed(const std::string& type);
 
 // The device for a file, as an open without a type chooses it: by the extension (.mid, .midi,
-// .rmi; .wav; in any case), else by the first bytes (what the SMF reader reads as a MIDI file;
-// a RIFF WAVE file). None when neither tells; *unreadable (if given) then says whether the file
-// could not be read at all.
+// .rmi; .wav, .flac, .ogg, .oga, .opus, .mp3; in any case), else by the first bytes (what the SMF
+// reader reads as a MIDI file; a RIFF WAVE, FLAC or Ogg file, an MP3 file with its tag). None
+// when neither tells; *unreadable (if given) then says whether the file could not be read at
+// all.
 std::optional<MciDevice> MciDeviceOfFile(const std::string& path, bool* unreadable = nullptr);
 
 // What an open (flags, record) asks for, checked as far as the file: the type it names or the

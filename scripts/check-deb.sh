@@ -24,11 +24,15 @@ package_version=$(dpkg-deb -f "$deb" Version)
   fail "the package is $package_version, the program says \"$version\""
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6dbus6 libpulse0 libfluidsynth3 libsndfile1 libjpeg62-turbo; do
+for lib in libqt6widgets6 libqt6dbus6 libpulse0 libfluidsynth3 libsndfile1 libsamplerate0 \
+           libjpeg62-turbo; do
   grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -qE '(^|, )timgm6mb-soundfont \| fluid-soundfont-gm(,|$)' <<<"$depends" ||
   fail "Depends lacks a General MIDI SoundFont: $depends"
+# MP3 and Opus files are written by libsndfile 1.1 and later only.
+grep -qE '(^|, )libsndfile1 \(>= 1\.1\.0\)(,|$)' <<<"$depends" ||
+  fail "Depends lacks the libsndfile that writes MP3 and Opus: $depends"
 
 # Nothing outside /usr.
 outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)

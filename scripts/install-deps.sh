@@ -16,7 +16,7 @@ done
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libpulse-dev libfluidsynth-dev libsndfile1-dev libjpeg62-turbo-dev
+  libpulse-dev libfluidsynth-dev libsndfile1-dev libsamplerate0-dev libjpeg62-turbo-dev
   timgm6mb-soundfont pulseaudio-utils
   python3 sox
 )

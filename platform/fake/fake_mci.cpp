@@ -35,6 +35,9 @@ MCIERROR FakeMci::SendCommand(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWO
                 c.deviceType = Text(p->lpstrDeviceType);
                 c.elementName = Text(p->lpstrElementName);
                 c.alias = Text(p->lpstrAlias);
+                if (flags & MCI_SEQ_OPEN_SOUNDFONT)
+                    c.soundFont =
+                        Text(reinterpret_cast<const MCI_SEQ_OPEN_PARMSA*>(param)->lpstrSoundFont);
                 break;
             }
             case MCI_STATUS:

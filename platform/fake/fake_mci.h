@@ -18,8 +18,8 @@ struct MciCommand {
     DWORD_PTR flags = 0;
     bool hasRecord = false;  // param was not null
     DWORD_PTR callback = 0;
-    // MCI_OPEN; nullopt stands for a null pointer
-    std::optional<std::string> deviceType, elementName, alias;
+    // MCI_OPEN; nullopt stands for a null pointer (soundFont: or for no MCI_SEQ_OPEN_SOUNDFONT)
+    std::optional<std::string> deviceType, elementName, alias, soundFont;
     DWORD item = 0;          // MCI_STATUS
     DWORD timeFormat = 0;    // MCI_SET
     DWORD from = 0, to = 0;  // MCI_PLAY, MCI_SEEK

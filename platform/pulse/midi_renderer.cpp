@@ -3,6 +3,7 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,18 @@ std::nullptr_t Refuse(std::string* error, MidiRenderer::Failure* failure, const 
     return nullptr;
 }
 
+// FluidSynth's DLS fallback answers a non-SoundFont with glib noise, and its own refusal gives
+// no reason: look first. SF2 and SF3 files alike start "RIFF....sfbk".
+std::string SoundFontHeadProblem(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::strerror(errno);
+    char head[12] = {};
+    const bool riff = std::fread(head, 1, sizeof head, f) == sizeof head &&
+                      std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "sfbk", 4) == 0;
+    std::fclose(f);
+    return riff ? "" : "not an SF2 file";
+}
+
 uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
@@ -64,15 +77,8 @@ struct MidiRenderer::Synth {
         auto fail = [&](const std::string& what, Failure kind = Failure::kSynthesizer) {
             return Refuse(error, failure, what, kind);
         };
-        // FluidSynth's DLS fallback answers a non-SoundFont with glib noise; look first.
-        char head[12] = {};
-        std::FILE* f = std::fopen(soundFont.c_str(), "rb");
-        const bool riff = f && std::fread(head, 1, sizeof head, f) == sizeof head &&
-                          std::memcmp(head, "RIFF", 4) == 0 &&
-                          std::memcmp(head + 8, "sfbk", 4) == 0;
-        if (f) std::fclose(f);
-        if (!riff)
-            return fail("cannot load the SoundFont " + soundFont + ": not an SF2 file",
+        if (const std::string wrong = SoundFontHeadProblem(soundFont); !wrong.empty())
+            return fail("cannot load the SoundFont " + soundFont + ": " + wrong,
                         Failure::kNoSoundFont);
 
         QuietenFluidSynth();
@@ -91,16 +97,18 @@ struct MidiRenderer::Synth {
         s->synth = new_fluid_synth(s->settings);
         if (!s->synth) return fail("cannot create the synthesizer");
         if (fluid_synth_sfload(s->synth, soundFont.c_str(), 1) == FLUID_FAILED)
-            return fail("cannot load the SoundFont " + soundFont, Failure::kNoSoundFont);
+            return fail("cannot load the SoundFont " + soundFont + ": FluidSynth cannot read it",
+                        Failure::kNoSoundFont);
         return s;
     }
 };
 
 std::unique_ptr<MidiRenderer> MidiRenderer::Create(
-    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error, Failure* failure) {
+    std::shared_ptr<const platform::midi::SmfSong> song, const std::string& soundFont,
+    std::string* error, Failure* failure) {
     if (!song) return Refuse(error, failure, "no MIDI song to render", Failure::kNoSong);
     std::string lookedFor;
-    std::string path = FindSoundFont(&lookedFor);
+    std::string path = soundFont.empty() ? FindSoundFont(&lookedFor) : soundFont;
     if (path.empty())
         return Refuse(error, failure, "no SoundFont found: looked for " + lookedFor,
                       Failure::kNoSoundFont);
@@ -305,8 +313,9 @@ void MidiRenderer::Dispatch(const platform::midi::MidiEvent& e) {
 }
 
 std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> song,
-                                 std::string* error, double recordingGain) {
-    auto renderer = MidiRenderer::Create(std::move(song), error);
+                                 std::string* error, double recordingGain,
+                                 const std::string& soundFont) {
+    auto renderer = MidiRenderer::Create(std::move(song), soundFont, error);
     if (!renderer) return {};
     renderer->SetRecordingGain(recordingGain);
     std::vector<float> out;

@@ -41,10 +41,12 @@ class MidiRenderer {
     // synthesizer that failed.
     enum class Failure { kNone, kNoSong, kNoSoundFont, kSynthesizer };
 
-    // Loads the SoundFont (FindSoundFont); null with an error such as
-    // "no SoundFont found: looked for ..." and (if asked) its kind on failure.
+    // Loads `soundFont`, or where that is empty the machine's default (FindSoundFont); null with
+    // an error such as "cannot load the SoundFont X: not an SF2 file" or "no SoundFont found:
+    // looked for ..." and (if asked) its kind on failure.
     static std::unique_ptr<MidiRenderer> Create(std::shared_ptr<const platform::midi::SmfSong> song,
-                                                std::string* error, Failure* failure = nullptr);
+                                                const std::string& soundFont, std::string* error,
+                                                Failure* failure = nullptr);
     ~MidiRenderer();
     MidiRenderer(const MidiRenderer&) = delete;
     MidiRenderer& operator=(const MidiRenderer&) = delete;
@@ -94,8 +96,10 @@ class MidiRenderer {
 
 // The whole song rendered offline through the same code (Start at frame 0, render in
 // kChunkFrames pieces until Finished), float stereo interleaved, limited for a recording at
-// `recordingGain`; empty with an error on failure.
+// `recordingGain`, with the default SoundFont unless one is named; empty with an error on
+// failure.
 std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> song,
-                                 std::string* error, double recordingGain = 1.0);
+                                 std::string* error, double recordingGain = 1.0,
+                                 const std::string& soundFont = {});
 
 }  // namespace platform::pulse

@@ -17,16 +17,24 @@ namespace {
 
 class PulseOfflineRender : public OfflineRenderService {
   public:
-    bool Render(const std::string& midiPath, const OfflineLevels& levels,
-                const std::function<bool(const OfflineSong&)>& ready, const FrameSink& sink,
-                OfflineSong* song, std::string* error) override {
+    bool Prepare(const std::string& soundFont, std::string* error) override {
+        auto renderer = Create(std::make_shared<const midi::SmfSong>(), soundFont, error);
+        if (!renderer) return false;
+        Keep(std::move(renderer));
+        return true;
+    }
+
+    bool Render(const std::string& midiPath, const std::string& soundFont,
+                const OfflineLevels& levels, const std::function<bool(const OfflineSong&)>& ready,
+                const FrameSink& sink, OfflineSong* song, std::string* error) override {
         OfflineSong info;
         std::string why;
         auto parsed = midi::ReadSmfFile(midiPath, &why);
         if (!parsed) return Fail(error, midiPath + " is not a valid MIDI file: " + why);
         info.lengthMs = parsed->lengthMs;
         info.cut = parsed->cut;
-        auto renderer = Create(std::make_shared<const midi::SmfSong>(std::move(*parsed)), &why);
+        auto renderer =
+            Create(std::make_shared<const midi::SmfSong>(std::move(*parsed)), soundFont, &why);
         if (!renderer) return Fail(error, why);
         if (song) *song = info;
         if (ready && !ready(info)) return Fail(error, "the render was stopped");
@@ -59,13 +67,14 @@ class PulseOfflineRender : public OfflineRenderService {
     }
 
     std::shared_ptr<MidiRenderer> Create(std::shared_ptr<const midi::SmfSong> song,
-                                         std::string* error) {
+                                         const std::string& soundFont, std::string* error) {
         std::lock_guard lock(mutex_);
-        return MidiRenderer::Create(std::move(song), error);
+        return MidiRenderer::Create(std::move(song), soundFont, error);
     }
 
     // While one synthesizer holds the SoundFont, the next ones share its samples: the file
-    // is read once per process, however many songs follow.
+    // is read once per process, however many songs follow (FluidSynth's sample cache knows a
+    // SoundFont by its path).
     void Keep(std::shared_ptr<MidiRenderer> renderer) {
         std::lock_guard lock(mutex_);
         keeper_ = std::move(renderer);

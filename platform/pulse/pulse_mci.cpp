@@ -56,8 +56,8 @@ class PulseMci : public MciService {
     MCIERROR Check(const MessageRule& rule, DWORD_PTR flags, DWORD_PTR param) const;
     std::shared_ptr<Device> Find(MCIDEVICEID id) const;
     MCIERROR Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms);
-    MCIERROR OpenFile(MciDevice kind, const std::string& path, std::unique_ptr<SoundSource>* source,
-                      DWORD_PTR* readInPart);
+    MCIERROR OpenFile(MciDevice kind, const std::string& path, const std::string& soundFont,
+                      std::unique_ptr<SoundSource>* source, DWORD_PTR* readInPart);
     MCIDEVICEID Add(std::shared_ptr<Device> device);
     MCIERROR Close(MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR callback);
     MCIERROR Play(Device& d, MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR param);
@@ -73,8 +73,9 @@ class PulseMci : public MciService {
 };
 
 const MessageRule PulseMci::kRules[] = {
-    {MCI_OPEN, true, kEvery | MCI_OPEN_SHAREABLE | MCI_OPEN_ELEMENT | MCI_OPEN_TYPE, MCI_OPEN_ALIAS,
-     "Aliases are not supported.", nullptr},
+    {MCI_OPEN, true,
+     kEvery | MCI_OPEN_SHAREABLE | MCI_OPEN_ELEMENT | MCI_OPEN_TYPE | MCI_SEQ_OPEN_SOUNDFONT,
+     MCI_OPEN_ALIAS, "Aliases are not supported.", nullptr},
     // A close takes any flag: whatever the caller asks, the device goes.
     {MCI_CLOSE, false, ~DWORD_PTR(0), 0, nullptr, nullptr},
     {MCI_PLAY, false, kEvery, MCI_FROM | MCI_TO,
@@ -141,12 +142,20 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
         if (!(flags & MCI_OPEN_TYPE)) return Fail(MCIERR_MISSING_PARAMETER);
         return Fail(MCIERR_FILENAME_REQUIRED, "These devices play files: name one to open.");
     }
+    std::string soundFont;
+    if (flags & MCI_SEQ_OPEN_SOUNDFONT) {
+        const LPCSTR named = reinterpret_cast<const MCI_SEQ_OPEN_PARMSA*>(parms)->lpstrSoundFont;
+        if (!named || !*named)
+            return Fail(MCIERR_MISSING_PARAMETER, "The SoundFont flag needs a SoundFont's path.");
+        soundFont = named;
+    }
     const MciFileChoice choice = ChooseMciDevice(flags, *parms);
     if (choice.error) return Fail(choice.error, choice.detail);
 
     std::unique_ptr<SoundSource> source;
     DWORD_PTR readInPart = MCI_READ_WHOLE;
-    if (MCIERROR e = OpenFile(choice.device, choice.path, &source, &readInPart)) return e;
+    if (MCIERROR e = OpenFile(choice.device, choice.path, soundFont, &source, &readInPart))
+        return e;
 
     const bool sequencer = choice.device == MciDevice::kSequencer;
     std::string why;
@@ -164,7 +173,7 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
     return 0;
 }
 
-MCIERROR PulseMci::OpenFile(MciDevice kind, const std::string& path,
+MCIERROR PulseMci::OpenFile(MciDevice kind, const std::string& path, const std::string& soundFont,
                             std::unique_ptr<SoundSource>* source, DWORD_PTR* readInPart) {
     std::string why;
     if (kind == MciDevice::kWaveAudio) {
@@ -178,8 +187,9 @@ MCIERROR PulseMci::OpenFile(MciDevice kind, const std::string& path,
     if (song->cut == platform::midi::SmfCut::kTrackCutOff) *readInPart = MCI_READ_TRACK_CUT_OFF;
     if (song->cut == platform::midi::SmfCut::kTracksMissing) *readInPart = MCI_READ_TRACKS_MISSING;
     auto failure = MidiRenderer::Failure::kNone;
-    auto sequencer = SequencerSource::Create(
-        std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &why, &failure);
+    auto sequencer =
+        SequencerSource::Create(std::make_shared<const platform::midi::SmfSong>(std::move(*song)),
+                                soundFont, &why, &failure);
     if (!sequencer)
         return Fail(
             failure == MidiRenderer::Failure::kNoSoundFont ? MCIERR_NO_SOUNDFONT : MCIERR_HARDWARE,

@@ -17,9 +17,9 @@ double SynthesizerLineGain() {
 }  // namespace
 
 std::unique_ptr<SequencerSource> SequencerSource::Create(
-    std::shared_ptr<const platform::midi::SmfSong> song, std::string* error,
-    MidiRenderer::Failure* failure) {
-    auto renderer = MidiRenderer::Create(song, error, failure);
+    std::shared_ptr<const platform::midi::SmfSong> song, const std::string& soundFont,
+    std::string* error, MidiRenderer::Failure* failure) {
+    auto renderer = MidiRenderer::Create(song, soundFont, error, failure);
     if (!renderer) return nullptr;
     return std::unique_ptr<SequencerSource>(
         new SequencerSource(std::move(song), std::move(renderer)));

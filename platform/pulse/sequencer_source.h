@@ -16,11 +16,12 @@ namespace platform::pulse {
 
 class SequencerSource : public SoundSource {
   public:
-    // Null with the renderer's reason (no SoundFont, the synthesizer failed) in *error and
-    // its kind in *failure.
+    // Plays with `soundFont` ("" for the machine's default). Null with the renderer's reason
+    // (no SoundFont, one that cannot be loaded, the synthesizer failed) in *error and its kind
+    // in *failure.
     static std::unique_ptr<SequencerSource> Create(
-        std::shared_ptr<const platform::midi::SmfSong> song, std::string* error,
-        MidiRenderer::Failure* failure = nullptr);
+        std::shared_ptr<const platform::midi::SmfSong> song, const std::string& soundFont,
+        std::string* error, MidiRenderer::Failure* failure = nullptr);
 
     void Start() override;
     void Stop() override { renderer_->Stop(); }

@@ -9,9 +9,19 @@ namespace {
 
 constexpr sf_count_t kWindowFrames = 4096;
 
-bool IsWav(int format) {
-    const int major = format & SF_FORMAT_TYPEMASK;
-    return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64;
+// WAV files, and the compressed forms the program writes.
+bool Plays(int format) {
+    switch (format & SF_FORMAT_TYPEMASK) {
+        case SF_FORMAT_WAV:
+        case SF_FORMAT_WAVEX:
+        case SF_FORMAT_RF64:
+        case SF_FORMAT_FLAC:
+        case SF_FORMAT_OGG:
+        case SF_FORMAT_MPEG:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
@@ -28,12 +38,12 @@ std::unique_ptr<WaveSource> WaveSource::Open(const std::string& path, std::strin
     auto file = std::make_unique<File>();
     file->handle = sf_open(path.c_str(), SFM_READ, &file->info);
     if (!file->handle) {
-        *error = std::string("not a readable WAV file: ") + sf_strerror(nullptr);
+        *error = std::string("not a readable WAV, FLAC, Ogg or MP3 file: ") + sf_strerror(nullptr);
         return nullptr;
     }
     const SF_INFO& info = file->info;
-    if (!IsWav(info.format) || info.channels < 1 || info.samplerate < 1) {
-        *error = "not a WAV file (the contents are another sound format)";
+    if (!Plays(info.format) || info.channels < 1 || info.samplerate < 1) {
+        *error = "not a WAV, FLAC, Ogg or MP3 file (the contents are another sound format)";
         return nullptr;
     }
     return std::unique_ptr<WaveSource>(new WaveSource(std::move(file)));
@@ -58,16 +68,30 @@ void WaveSource::SeekFrame(uint64_t frame) {
     frame_ = std::min(frame, lengthFrames_);
 }
 
+bool WaveSource::Refill(uint64_t index) {
+    // One frame before it too: interpolation asks for a frame and the next one.
+    const uint64_t start = index ? index - 1 : 0;
+    const size_t channels = size_t(channels_);
+    size_t kept = 0;
+    // Played in order, the file goes on where the window ends: no seek, which in a compressed
+    // file is a search.
+    if (windowFrames_ > 0 && start + 1 == windowStart_ + windowFrames_) {
+        std::copy_n(window_.begin() + ptrdiff_t((windowFrames_ - 1) * channels), channels,
+                    window_.begin());
+        kept = 1;
+    } else if (sf_seek(file_->handle, sf_count_t(start), SEEK_SET) < 0) {
+        return false;
+    }
+    const sf_count_t got = sf_readf_float(file_->handle, window_.data() + kept * channels,
+                                          kWindowFrames - sf_count_t(kept));
+    windowStart_ = start;
+    windowFrames_ = kept + uint64_t(std::max<sf_count_t>(got, 0));
+    return index < windowStart_ + windowFrames_;
+}
+
 bool WaveSource::SourceFrame(uint64_t index, float* left, float* right) {
     if (index < windowStart_ || index >= windowStart_ + windowFrames_) {
-        if (index >= fileFrames_) return false;
-        // One frame before it too: interpolation asks for a frame and the next one.
-        const uint64_t start = index ? index - 1 : 0;
-        if (sf_seek(file_->handle, sf_count_t(start), SEEK_SET) < 0) return false;
-        const sf_count_t got = sf_readf_float(file_->handle, window_.data(), kWindowFrames);
-        windowStart_ = start;
-        windowFrames_ = uint64_t(std::max<sf_count_t>(got, 0));
-        if (index >= windowStart_ + windowFrames_) return false;
+        if (index >= fileFrames_ || !Refill(index)) return false;
     }
     const float* f = &window_[size_t(index - windowStart_) * size_t(channels_)];
     *left = f[0];

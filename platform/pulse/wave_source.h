@@ -1,9 +1,10 @@
 #pragma once
-// The waveaudio device's sound: a WAV file read with libsndfile as it plays.
+// The waveaudio device's sound: a WAV file, or a FLAC, Ogg (Vorbis, Opus) or MP3 file as the
+// program writes them, read with libsndfile as it plays.
 //
-// Any WAV that libsndfile decodes (integer PCM of any width, float, and its compressed kinds)
-// is played. Mono is played on both sides, more than two channels by their first two, and a rate
-// other than 44 100 Hz is converted by linear interpolation.
+// Any such file that libsndfile decodes (a WAV's integer PCM of any width, float, and its
+// compressed kinds) is played. Mono is played on both sides, more than two channels by their first
+// two, and a rate other than 44 100 Hz is converted by linear interpolation.
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ class WaveSource : public SoundSource {
     explicit WaveSource(std::unique_ptr<File> file);
     // The file's frame `index` as a stereo pair; false past the end.
     bool SourceFrame(uint64_t index, float* left, float* right);
+    // The window from the frame before `index` on; false when the file ends before `index`.
+    bool Refill(uint64_t index);
 
     std::unique_ptr<File> file_;
     int channels_, rate_;

@@ -25,12 +25,14 @@ TEST(BatchPlan, EachMidiFileGoesToItsBaseNameWithWavInTheFolder) {
     EXPECT_EQ(app::WavNameFor(".mid"), ".mid.wav");
     EXPECT_EQ(app::WavNameFor("dir/"), "");
     EXPECT_EQ(app::WavNameFor("\xff\xfe.mid"), "\xff\xfe.wav");  // bytes stay bytes
+    EXPECT_EQ(app::WavNameFor("/music/a.b.midi", ".flac"), "a.b.flac");
 
     const auto jobs = PlanBatch({"in/a.mid", "b.rmi", "x/"}, "out", false);
     ASSERT_EQ(jobs.size(), 3u);
     EXPECT_EQ(jobs[0].wav, "out/a.wav");
     EXPECT_EQ(jobs[1].wav, "out/b.wav");
     EXPECT_EQ(PlanBatch({"a.mid"}, "out/", false)[0].wav, "out/a.wav");
+    EXPECT_EQ(PlanBatch({"a.mid"}, "out", false, ".opus")[0].wav, "out/a.opus");
     EXPECT_EQ(jobs[0].kind, Kind::kConvert);
     EXPECT_EQ(jobs[2].kind, Kind::kRefuse);
 }

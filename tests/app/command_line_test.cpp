@@ -199,6 +199,15 @@ TEST(CommandLineOptions, TheConversionOptionsGoTogetherOnlyAsTheyCan) {
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_TRUE(line.fast);
     EXPECT_EQ(line.volume, 32);
+    line = ParseCommandLine({"a.mid", "b.wav", "--soundfont", "/fonts/My Piano.sf2"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.soundFont, "/fonts/My Piano.sf2");
+    EXPECT_EQ(line.files, (Args{"a.mid", "b.wav"}));
+    EXPECT_EQ(ParseCommandLine({"a.mid"}).soundFont, std::nullopt);
+    line = ParseCommandLine({"--to", "out", "--format=FLAC", "a.mid"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.format, platform::OutputFormat::kFlac);
+    EXPECT_EQ(ParseCommandLine({"--to", "out", "a.mid"}).format, platform::OutputFormat::kWav);
     line = ParseCommandLine({"--fast", "--overwrite", "--to=out", "a.mid", "--", "--fast"});
     EXPECT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.to, "out");
@@ -219,6 +228,11 @@ TEST(CommandLineOptions, TheConversionOptionsGoTogetherOnlyAsTheyCan) {
         {{"--to", "out"}, "--to needs the MIDI files to convert"},
         {{"--to="}, "option --to needs a folder"},
         {{"--fast", "--", "a.mid"}, "--fast needs SONG.mid and SONG.wav"},
+        {{"--soundfont=", "a.mid", "b.wav"}, "option --soundfont needs a file"},
+        {{"--to", "o", "--format", "aac", "a.mid"},
+         "option --format needs wav, flac, ogg, opus or mp3, not \"aac\""},
+        {{"--format", "flac", "a.mid", "b.wav"},
+         "--format works with --to only (a file's own name tells its format)"},
     };
     for (const auto& [args, error] : refused) EXPECT_EQ(ParseCommandLine(args).error, error);
     // Many files need no window.
@@ -251,8 +265,9 @@ TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
                            "tonvera --fast SONG.mid SONG.wav [VOLUME]",
                            "tonvera --to FOLDER A.mid...", "tonvera -- FILE..."}));
     // And every option, with its value's name, the short ones beside their long forms.
-    for (const char* option : {"      --fast ", "      --to FOLDER ", "      --volume N ",
-                               "      --overwrite ", "  -h, --help ", "  -V, --version "})
+    for (const char* option :
+         {"      --fast ", "      --to FOLDER ", "      --volume N ", "      --overwrite ",
+          "      --soundfont FILE ", "  -h, --help ", "  -V, --version "})
         EXPECT_NE(app::UsageText().find("\n" + std::string(option)), std::string::npos) << option;
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QLabel>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +145,17 @@ TEST_F(ConversionRunTest, APieceTooLongForTheFreeSpaceIsRefusedOnceItsLengthIsKn
     Convert(wav);
     EXPECT_TRUE(messages_.empty()) << OnlyMessage();
     EXPECT_TRUE(form_->LastConversionWhole());
+
+    // A compressed file is encoded from the recording beside it: a piece whose WAV file would
+    // fit is refused when both do not.
+    mci_->ScriptMedium(midi_, FakeMedium{.length = 4000});
+    messages_.clear();
+    Convert(disk.path() + "/song.flac");
+    const std::string flac = OnlyMessage();
+    EXPECT_NE(flac.find("The FLAC file " + disk.path() + "/song.flac cannot be written"),
+              std::string::npos)
+        << flac;
+    EXPECT_NE(flac.find("No space left on device"), std::string::npos) << flac;
 }
 
 TEST_F(ConversionRunTest, AtTheSizeLimitTheRunStopsTheMusicItselfAndSaysSo) {
@@ -242,6 +254,26 @@ TEST_F(ConversionRunTest, TheCommandLineSaysFirstThatAServerAtAnotherRateResampl
         EXPECT_NE(first.find(c.setting), std::string::npos) << text;
         EXPECT_LT(first.size(), plays) << "told after the length: " << text;
     }
+}
+
+// --normalize gives the window's conversions one gain each, told where the run's ending is
+// seen: on the clock line of the window, on standard error for the command line.
+TEST_F(ConversionRunTest, ANormalizedRunSaysItsGainWhereItsEndingIsSeen) {
+    auto& f = Form();
+    app::TCommandLine line;
+    line.normalize = true;
+    f.SetCommandLine(line);
+    During([&] {
+        wavein_->Feed(Tone(0.5));
+        EndPlay();
+    });
+    Convert(wav_);
+    EXPECT_TRUE(messages_.empty()) << OnlyMessage();
+    // A tone at 0.3 of full scale (-10.5 dBFS) brought to -1 dBFS.
+    EXPECT_EQ(f.Label4->text(), "normalized: +9.5 dB");
+    const auto wav = testsupport::ReadWav(wav_);
+    ASSERT_TRUE(wav);
+    EXPECT_EQ(testsupport::Peak(wav->left()), 29205);
 }
 
 }  // namespace

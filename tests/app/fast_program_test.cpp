@@ -12,6 +12,7 @@
 #include "bench/render_compare.h"
 #include "support/pcm.h"
 #include "support/program_run.h"
+#include "support/sf2_builder.h"
 #include "support/smf_builder.h"
 #include "support/temp_folder.h"
 
@@ -76,11 +77,46 @@ TEST_F(FastProgram, AFailingFileAmongGoodOnesIsToldAndTheOthersAreWritten) {
     run = Run({"--fast", "--overwrite", "--to", Q(Path("out")), Q(a), Q(b)});
     EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     EXPECT_TRUE(testsupport::ReadWav(Path("out/b.wav")).has_value());
-    EXPECT_TRUE(run.stdErr.contains("2 converted, 0 skipped, 0 failed")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("2 converted, 0 skipped, 0 failed"))
+        << run.stdErr.toStdString();
     // A folder that is not there stops the run before anything.
     run = Run({"--fast", "--to", Q(Path("missing")), Q(a)});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.stdErr.contains(Q(Path("missing")))) << run.stdErr.toStdString();
+}
+
+TEST_F(FastProgram, TheSoundFontChosenIsTheOnePlayedAndABrokenOneIsRefusedBeforeAnything) {
+    const std::string midi = Write("song.mid", testsupport::MelodySmf({60, 64, 67}, 0.3));
+    const std::string sine = Path("sine.sf2");
+    ASSERT_TRUE(testsupport::WriteSineSoundFont(sine));
+    ProgramOutcome run = Run({"--fast", Q(midi), Q(Path("gm.wav"))});
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    run = Run({"--fast", "--soundfont", Q(sine), Q(midi), Q(Path("sine.wav"))});
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    const auto gm = testsupport::ReadWav(Path("gm.wav")),
+               other = testsupport::ReadWav(Path("sine.wav"));
+    ASSERT_TRUE(gm && other);
+    EXPECT_NE(gm->data, other->data);
+    EXPECT_GT(testsupport::Peak(other->left()), 300) << "the sine font plays the notes";
+
+    // Random bytes named .sf2: refused with the reason, the old file untouched, nothing beside.
+    std::vector<uint8_t> noise(4096);
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t((i * 7919 + 13) >> 3);
+    const std::string broken = Write("broken.sf2", noise);
+    const std::vector<uint8_t> old{'m', 'i', 'n', 'e'};
+    const std::string wav = Write("old.wav", old);
+    run = Run({"--fast", "--soundfont=" + Q(broken), Q(midi), Q(wav)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.stdErr.contains("cannot load the SoundFont " + Q(broken) + ": not an SF2 file"))
+        << run.stdErr.toStdString();
+    EXPECT_EQ(testsupport::ReadAll(wav), old);
+    EXPECT_FALSE(fs::exists(wav + ".part"));
+    // Among many files it stops the run before the first.
+    fs::create_directory(Path("out"));
+    run = Run({"--fast", "--soundfont", Q(broken), "--to", Q(Path("out")), Q(midi)});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.stdErr.contains("not an SF2 file")) << run.stdErr.toStdString();
+    EXPECT_TRUE(fs::is_empty(Path("out")));
 }
 
 TEST_F(FastProgram, OptionsAreRefusedOrTakenAsFilesByTheRules) {
@@ -108,8 +144,8 @@ TEST_F(FastProgram, AFailedResultLeavesTheOldFileAndKeepsWhatWasMadeBesideIt) {
     const ProgramOutcome run = Run({"--fast", Q(silent), Q(wav)});
     EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
     EXPECT_EQ(testsupport::ReadAll(wav), old);
-    EXPECT_TRUE(run.stdErr.contains(Q(wav) + " was not changed; what was recorded is in " +
-                                    Q(wav) + ".part"))
+    EXPECT_TRUE(run.stdErr.contains(Q(wav) + " was not changed; what was recorded is in " + Q(wav) +
+                                    ".part"))
         << run.stdErr.toStdString();
     EXPECT_TRUE(testsupport::ReadWav(wav + ".part").has_value());
 }
@@ -122,8 +158,8 @@ TEST_F(FastProgram, AFileThatFailedInAManyFilesRunIsConvertedAgainByTheNext) {
         const ProgramOutcome run = Run({"--fast", "--to", Q(Path("out")), Q(good), Q(silent)});
         EXPECT_EQ(run.exitCode, 1) << run.stdErr.toStdString();
         EXPECT_FALSE(fs::exists(Path("out/silent.wav"))) << "pass " << pass;
-        const char* tally = pass == 0 ? "1 converted, 0 skipped, 1 failed"
-                                      : "0 converted, 1 skipped, 1 failed";
+        const char* tally =
+            pass == 0 ? "1 converted, 0 skipped, 1 failed" : "0 converted, 1 skipped, 1 failed";
         EXPECT_TRUE(run.stdErr.contains(tally)) << run.stdErr.toStdString();
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
@@ -42,6 +43,8 @@ TEST_F(MainFormTest, EveryControlHasANameADescriptionAndItsRole) {
                                                           {f.PlayWAVBtn, R::Button},
                                                           {f.AboutBtn, R::Button},
                                                           {f.Label5, R::StaticText},
+                                                          {f.Label6, R::StaticText},
+                                                          {f.ComboBox1, R::ComboBox},
                                                           {f.FilenameEdit1, R::EditableText},
                                                           {f.FilenameEdit1->Button(), R::Button},
                                                           {f.FilenameEdit2, R::EditableText},
@@ -73,7 +76,8 @@ TEST_F(MainFormTest, TheLabelsLendTheirKeysToTheFieldsAndTheTrackBar) {
     const std::vector<std::tuple<QLabel*, QWidget*, QString, Qt::Key>> pairs = {
         {f.Label1, f.FilenameEdit1, "MIDI file:", Qt::Key_M},
         {f.Label2, f.FilenameEdit2, "WAV file:", Qt::Key_W},
-        {f.Label3, f.TrackBar1, "Volume:", Qt::Key_V}};
+        {f.Label3, f.TrackBar1, "Volume:", Qt::Key_V},
+        {f.Label6, f.ComboBox1, "Synthesizer:", Qt::Key_S}};
     for (const auto& [label, buddy, text, key] : pairs) {
         EXPECT_EQ(label->buddy(), buddy);
         EXPECT_EQ(label->text(), "&" + text);

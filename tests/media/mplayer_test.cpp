@@ -69,6 +69,22 @@ TEST_F(PlayerTest, OpenSendsTheElementWithItsFlagsAndRecord) {
     EXPECT_EQ(c.elementName, "/music/song.mid");
     EXPECT_EQ(c.deviceType, "");
     EXPECT_EQ(c.alias, std::nullopt);
+    EXPECT_EQ(c.soundFont, std::nullopt) << "no SoundFont named: the device's own";
+}
+
+TEST_F(PlayerTest, ASoundFontGoesToTheDeviceInTheExtendedOpenRecord) {
+    TMediaPlayer player;
+    player.FileName = "/music/song.mid";
+    player.SoundFont = "/fonts/piano.sf2";
+    player.Open();
+    const MciCommand& c = mci->Log().at(0);
+    EXPECT_EQ(c.flags, MCI_WAIT | MCI_OPEN_ELEMENT | MCI_SEQ_OPEN_SOUNDFONT);
+    EXPECT_EQ(c.soundFont, "/fonts/piano.sf2");
+    EXPECT_EQ(c.elementName, "/music/song.mid");
+    // Every open carries it again: a reopen of another file does not lose it.
+    player.FileName = "/music/other.mid";
+    player.Open();
+    EXPECT_EQ(mci->Log().back().soundFont, "/fonts/piano.sf2");
 }
 
 TEST_F(PlayerTest, OpenWithADeviceTypeOrShareableChoosesTheOtherFlags) {

@@ -16,6 +16,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/encode.h"
 #include "player_fixture.h"
 #include "support/pcm.h"
 #include "support/pulse_env.h"
@@ -182,4 +183,33 @@ TEST_F(PlayerOnServer, APlayAfterAStopGoesOnFromTheKeptPosition) {
     EXPECT_LT(run.playMs, 3000 - kept + 6000);
     EXPECT_EQ(player.Underflows(), 0);
 }
+
+TEST_F(PlayerOnServer, TheCompressedFilesAConversionWritesPlayThroughWaveaudio) {
+    auto pcm = testsupport::StereoTone(440, 1.0, 0.4);
+    const auto second = testsupport::StereoTone(660, 1.0, 0.4);
+    pcm.insert(pcm.end(), second.begin(), second.end());
+    WriteWav(Path("tones.wav"), pcm, 44100, 2);
+    for (auto format : {platform::OutputFormat::kOpus, platform::OutputFormat::kMp3}) {
+        const std::string file = Path("tones") + platform::FormatExtension(format);
+        std::string error;
+        ASSERT_TRUE(platform::EncodeRecording(Path("tones.wav"), file, format, &error)) << error;
+        TMediaPlayer player;
+        player.FileName = file;
+        player.Open();
+        MonitorRecorder recorder(Path("tones.raw"));
+        Pump(1500);
+        const Run run = PlayToEnd(player, 10000);
+        Pump(400);
+        const auto music = Music(recorder.Stop());
+        EXPECT_NEAR(player.Length(), 2000, 30) << file;
+        ExpectRisesToLength(run.positions, player.Length());
+        EXPECT_EQ(player.Underflows(), 0) << file;
+        ASSERT_GT(music.size(), 2u * 44100 - 4000) << file;
+        const std::vector<int16_t> first(music.begin() + 4410, music.begin() + 39690);
+        const std::vector<int16_t> then(music.begin() + 48510, music.begin() + 83790);
+        EXPECT_NEAR(testsupport::EstimatePitch(first, 0, first.size()), 440, 5) << file;
+        EXPECT_NEAR(testsupport::EstimatePitch(then, 0, then.size()), 660, 5) << file;
+    }
+}
+
 }  // namespace

@@ -42,8 +42,11 @@ TEST_F(MciFiles, TheExtensionChoosesInAnyCaseAndOnlyInTheFilesOwnName) {
     EXPECT_EQ(MciDeviceOfFile("/m/a.MIDI"), MciDevice::kSequencer);
     EXPECT_EQ(MciDeviceOfFile("/m/a.Rmi"), MciDevice::kSequencer);
     EXPECT_EQ(MciDeviceOfFile("/m/a.WAV"), MciDevice::kWaveAudio);
+    // The compressed forms the program writes play where a WAV file plays.
+    for (const char* name : {"/m/a.flac", "/m/a.OGG", "/m/a.oga", "/m/a.opus", "/m/a.Mp3"})
+        EXPECT_EQ(MciDeviceOfFile(name), MciDevice::kWaveAudio) << name;
     // Names of files that need not exist: the fake backend asks about those.
-    EXPECT_EQ(MciDeviceOfFile("/m/a.mp3"), std::nullopt);
+    EXPECT_EQ(MciDeviceOfFile("/m/a.aac"), std::nullopt);
     EXPECT_EQ(MciDeviceOfFile("/m/songs.mid/track"), std::nullopt);
     // A WAV file named .mid still goes to the sequencer, which then refuses it.
     EXPECT_EQ(MciDeviceOfFile(Write("wave.mid", "RIFF\x04\0\0\0WAVE"s)), MciDevice::kSequencer);
@@ -55,6 +58,8 @@ TEST_F(MciFiles, WithoutAKnownExtensionTheFirstBytesChoose) {
               MciDevice::kSequencer);
     EXPECT_EQ(MciDeviceOfFile(Write("sound.dat", "RIFF\x10\0\0\0WAVEfmt "s)),
               MciDevice::kWaveAudio);
+    for (const char* head : {"fLaC\0\0\0\x22", "OggS\0\x02\0\0", "ID3\x04\0\0\0\0"})
+        EXPECT_EQ(MciDeviceOfFile(Write("sound.bin", head)), MciDevice::kWaveAudio) << head;
     bool unreadable = true;
     EXPECT_EQ(MciDeviceOfFile(Write("notes.txt", "MTh"), &unreadable), std::nullopt);
     EXPECT_FALSE(unreadable);

@@ -37,7 +37,7 @@ TEST_F(OfflineRender, TheSamplesAreTheSequencersAtTheRecordingsGains) {
     platform::OfflineSong song, announced;
     std::string error;
     ASSERT_TRUE(platform::RenderMidiOffline(
-        path_.string(), levels,
+        path_.string(), "", levels,
         [&](const platform::OfflineSong& s) {
             announced = s;
             return true;
@@ -65,16 +65,17 @@ TEST_F(OfflineRender, ASinkThatStopsEndsTheRenderAndBadFilesAreRefused) {
     size_t calls = 0;
     std::string error;
     EXPECT_FALSE(platform::RenderMidiOffline(
-        path_.string(), {}, nullptr, [&](const int16_t*, size_t) { return ++calls < 3; }, nullptr,
-        &error));
+        path_.string(), "", {}, nullptr, [&](const int16_t*, size_t) { return ++calls < 3; },
+        nullptr, &error));
     EXPECT_EQ(calls, 3u);
     EXPECT_FALSE(platform::RenderMidiOffline(
-        "/nonexistent.mid", {}, nullptr, [](const int16_t*, size_t) { return true; }, nullptr,
+        "/nonexistent.mid", "", {}, nullptr, [](const int16_t*, size_t) { return true; }, nullptr,
         &error));
     EXPECT_NE(error.find("/nonexistent.mid"), std::string::npos) << error;
     platform::InstallOfflineRender(nullptr);
     EXPECT_FALSE(platform::RenderMidiOffline(
-        path_.string(), {}, nullptr, [](const int16_t*, size_t) { return true; }, nullptr, &error));
+        path_.string(), "", {}, nullptr, [](const int16_t*, size_t) { return true; }, nullptr,
+        &error));
 }
 
 }  // namespace

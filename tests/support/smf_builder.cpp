@@ -80,6 +80,23 @@ std::vector<uint8_t> MelodySmf(const std::vector<uint8_t>& keys, double noteSeco
     return b.Bytes();
 }
 
-double KeyFrequency(int key) { return 440.0 * std::pow(2.0, (key - 69) / 12.0); }
+std::vector<uint8_t> LoudChordsSmf() {
+    SmfBuilder b;
+    const uint8_t programs[8] = {0, 48, 19, 56, 61, 16, 29, 80};
+    for (uint8_t ch = 0; ch < 8; ++ch)
+        b.Program(0, ch, programs[ch]).Raw(0, {uint8_t(0xB0 | ch), 7, 127});
+    for (uint8_t root : {48, 53, 55}) {
+        for (uint8_t ch = 0; ch < 8; ++ch)
+            for (int step : {0, 4, 7, 12}) b.NoteOn(0, ch, uint8_t(root + step + ch % 3 * 12), 127);
+        for (uint8_t ch = 0; ch < 8; ++ch)
+            for (int step : {0, 4, 7, 12})
+                b.NoteOff(ch + step == 0 ? 960 : 0, ch, uint8_t(root + step + ch % 3 * 12));
+    }
+    return b.Bytes();
+}
+
+double KeyFrequency(int key) {
+    return 440.0 * std::pow(2.0, (key - 69) / 12.0);
+}
 
 }  // namespace testsupport

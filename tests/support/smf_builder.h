@@ -32,6 +32,9 @@ private:
 // A format-0 melody at 120 bpm (division 480) on a piano: each key sounds for noteSeconds,
 // one after the other.
 std::vector<uint8_t> MelodySmf(const std::vector<uint8_t>& keys, double noteSeconds);
+// Music loud enough for the limiter at any volume above a few per cent: eight instruments at
+// full channel volume, each playing velocity-127 chords, three of them.
+std::vector<uint8_t> LoudChordsSmf();
 // Equal-tempered frequency of a MIDI key (69 = 440 Hz).
 double KeyFrequency(int key);
 

@@ -16,20 +16,8 @@ namespace {
 using platform::pulse::MidiRenderer;
 using platform::pulse::SynthesizerRecordingGains;
 
-// Eight instruments at full channel volume, each playing velocity-127 chords.
 std::shared_ptr<const platform::midi::SmfSong> LoudChords() {
-    testsupport::SmfBuilder b;
-    const uint8_t programs[8] = {0, 48, 19, 56, 61, 16, 29, 80};
-    for (uint8_t ch = 0; ch < 8; ++ch)
-        b.Program(0, ch, programs[ch]).Raw(0, {uint8_t(0xB0 | ch), 7, 127});
-    for (uint8_t root : {48, 53, 55}) {
-        for (uint8_t ch = 0; ch < 8; ++ch)
-            for (int step : {0, 4, 7, 12}) b.NoteOn(0, ch, uint8_t(root + step + ch % 3 * 12), 127);
-        for (uint8_t ch = 0; ch < 8; ++ch)
-            for (int step : {0, 4, 7, 12})
-                b.NoteOff(ch + step == 0 ? 960 : 0, ch, uint8_t(root + step + ch % 3 * 12));
-    }
-    const auto bytes = b.Bytes();
+    const auto bytes = testsupport::LoudChordsSmf();
     std::string error;
     auto song = platform::midi::ReadSmf(bytes.data(), bytes.size(), &error);
     EXPECT_TRUE(song) << error;
@@ -81,7 +69,7 @@ TEST(LoudMusic, MusicUnderTheCeilingIsTheSameToTheBitAndAsLong) {
 
 TEST(LoudMusic, LimitingDoesNotDependOnTheSlicingAndARewindReplaysIt) {
     std::string error;
-    auto r = MidiRenderer::Create(LoudChords(), &error);
+    auto r = MidiRenderer::Create(LoudChords(), "", &error);
     ASSERT_TRUE(r) << error;
     std::vector<std::vector<float>> renders;
     for (size_t slice : {size_t(1024), size_t(37), size_t(4410)}) {
@@ -106,7 +94,7 @@ TEST(LoudMusic, TheSequencersSourcePlaysTheOfflineRenderAtTheProgramsLevels) {
         levels.SetSpeakers(kHalf);
         levels.SetLine(platform::pulse::kSynthesizerLine, line);
         std::string error;
-        auto source = platform::pulse::SequencerSource::Create(LoudChords(), &error);
+        auto source = platform::pulse::SequencerSource::Create(LoudChords(), "", &error);
         ASSERT_TRUE(source) << error;
         source->Start();
         std::vector<float> played;

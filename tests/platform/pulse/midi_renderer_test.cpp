@@ -8,7 +8,9 @@
 
 #include "platform/pulse/soundfont.h"
 #include "support/pcm.h"
+#include "support/sf2_builder.h"
 #include "support/smf_builder.h"
+#include "support/temp_folder.h"
 
 using platform::midi::SmfSong;
 using platform::pulse::MidiRenderer;
@@ -26,7 +28,7 @@ std::shared_ptr<const SmfSong> Song(const std::vector<uint8_t>& bytes) {
 
 std::unique_ptr<MidiRenderer> Renderer(const std::vector<uint8_t>& bytes) {
     std::string error;
-    auto r = MidiRenderer::Create(Song(bytes), &error);
+    auto r = MidiRenderer::Create(Song(bytes), "", &error);
     EXPECT_TRUE(r) << error;
     return r;
 }
@@ -89,6 +91,25 @@ TEST(MidiRender, NotesSoundAtTheirPitches) {
         const double want = testsupport::KeyFrequency(keys[i]);
         EXPECT_NEAR(hz, want, want * 0.02) << "note " << i;
     }
+}
+
+// The instrument is the SoundFont's: a sine on every key sounds at the key's pitch with no
+// harmonics, where the General MIDI piano has them.
+TEST(MidiRender, TheNamedSoundFontsInstrumentPlaysTheNotes) {
+    testsupport::TempFolder dir;
+    const std::string sine = dir.Path("sine.sf2");
+    ASSERT_TRUE(testsupport::WriteSineSoundFont(sine));
+    std::string error;
+    const auto song = Song(testsupport::MelodySmf({69, 81}, 0.5));
+    const auto out = RenderOffline(song, &error, 1.0, sine);
+    ASSERT_FALSE(out.empty()) << error;
+    const auto left = Left(out);
+    EXPECT_NEAR(testsupport::EstimateFrequency({left.begin() + 6000, left.begin() + 18000}), 440,
+                5);
+    EXPECT_NEAR(testsupport::EstimatePitch(left, 28000, 8192), 880, 18);
+    const auto piano = RenderOffline(song, &error);
+    ASSERT_FALSE(piano.empty()) << error;
+    EXPECT_NE(out, piano);
 }
 
 // FluidSynth starts voices on its 64-frame blocks: a note sounds from the first block boundary at
@@ -209,7 +230,7 @@ TEST(MidiRenderEnding, ATailThatDoesNotDieIsFadedOutToZeroAtTheCap) {
     std::vector<std::vector<float>> renders;
     for (size_t slice : {size_t(50), size_t(1024)}) {
         std::string error;
-        auto r = MidiRenderer::Create(song, &error);
+        auto r = MidiRenderer::Create(song, "", &error);
         ASSERT_TRUE(r) << error;
         EXPECT_EQ(r->LengthMs(), 500u);
         r->Start();
@@ -271,7 +292,8 @@ TEST(MidiRender, NoSoundFontIsAClearError) {
     EXPECT_EQ(looked, "/nonexistent/piano.sf2");
     std::string error;
     auto failure = MidiRenderer::Failure::kNone;
-    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error, &failure));
+    EXPECT_FALSE(
+        MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), "", &error, &failure));
     EXPECT_EQ(failure, MidiRenderer::Failure::kNoSoundFont);
     EXPECT_NE(error.find("no SoundFont found"), std::string::npos) << error;
     EXPECT_NE(error.find("/nonexistent/piano.sf2"), std::string::npos) << error;
@@ -282,11 +304,26 @@ TEST(MidiRender, AFileThatIsNoSoundFontIsRefused) {
     ScopedEnv env("TONVERA_SOUNDFONT", TONVERA_SOURCE_DIR "/CMakeLists.txt");
     std::string error;
     auto failure = MidiRenderer::Failure::kNone;
-    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), &error, &failure));
+    EXPECT_FALSE(
+        MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)), "", &error, &failure));
     EXPECT_EQ(failure, MidiRenderer::Failure::kNoSoundFont);
     EXPECT_NE(error.find("cannot load"), std::string::npos) << error;
 
     // Without a song the fault is the caller's, not the SoundFont's.
-    EXPECT_FALSE(MidiRenderer::Create(nullptr, &error, &failure));
+    EXPECT_FALSE(MidiRenderer::Create(nullptr, "", &error, &failure));
     EXPECT_EQ(failure, MidiRenderer::Failure::kNoSong);
+}
+
+TEST(MidiRender, ANamedSoundFontGoesBeforeTheEnvironmentsAndIsNeverReplaced) {
+    ScopedEnv env("TONVERA_SOUNDFONT", TONVERA_SOURCE_DIR "/CMakeLists.txt");
+    std::string error;
+    EXPECT_TRUE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)),
+                                     "/usr/share/sounds/sf2/TimGM6mb.sf2", &error))
+        << error;
+    // One named that cannot be loaded fails with its own reason, not with the default instead.
+    auto failure = MidiRenderer::Failure::kNone;
+    EXPECT_FALSE(MidiRenderer::Create(Song(testsupport::MelodySmf({60}, 0.1)),
+                                      "/nonexistent/piano.sf2", &error, &failure));
+    EXPECT_EQ(failure, MidiRenderer::Failure::kNoSoundFont);
+    EXPECT_EQ(error, "cannot load the SoundFont /nonexistent/piano.sf2: No such file or directory");
 }

@@ -1,10 +1,12 @@
 // The sound server's MCI service: what it refuses before a device or a server is involved.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 
 #include "platform/mci.h"
 #include "platform/pulse/pulse_backend.h"
+#include "support/smf_builder.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -42,6 +44,31 @@ TEST_F(PulseMciRefusals, AnOpensRecordAndFlagsAreCheckedBeforeItsFile) {
     // The file's own faults carry its name in the text.
     EXPECT_EQ(Open(MCI_OPEN_ELEMENT | MCI_WAIT | MCI_NOTIFY, nullptr, song), MCIERR_FILE_NOT_FOUND);
     EXPECT_NE(Text(MCIERR_FILE_NOT_FOUND).find(song), std::string::npos);
+}
+
+// Loaded at the open, before any stream: a SoundFont that cannot be loaded is refused with its
+// reason whether or not a sound server answers.
+TEST_F(PulseMciRefusals, TheSequencersSoundFontIsLoadedAtTheOpenAndABrokenOneRefused) {
+    const std::string song = Path("song.mid"), font = Path("noise.sf2");
+    const auto smf = testsupport::MelodySmf({60}, 0.2);
+    std::ofstream(song, std::ios::binary)
+        .write(reinterpret_cast<const char*>(smf.data()), std::streamsize(smf.size()));
+    std::ofstream(font, std::ios::binary) << "RIFX not a SoundFont at all, only some bytes";
+    MCI_SEQ_OPEN_PARMSA parms{};
+    parms.lpstrElementName = song.c_str();
+    parms.lpstrSoundFont = font.c_str();
+    const auto record = reinterpret_cast<DWORD_PTR>(&parms);
+    const DWORD_PTR flags = MCI_OPEN_ELEMENT | MCI_WAIT | MCI_SEQ_OPEN_SOUNDFONT;
+    EXPECT_EQ(mci_->SendCommand(0, MCI_OPEN, flags, record), MCIERR_NO_SOUNDFONT);
+    EXPECT_NE(Text(MCIERR_NO_SOUNDFONT).find("cannot load the SoundFont " + font + ": not an SF2"),
+              std::string::npos)
+        << Text(MCIERR_NO_SOUNDFONT);
+    const std::string missing = Path("missing.sf2");
+    parms.lpstrSoundFont = missing.c_str();
+    EXPECT_EQ(mci_->SendCommand(0, MCI_OPEN, flags, record), MCIERR_NO_SOUNDFONT);
+    EXPECT_NE(Text(MCIERR_NO_SOUNDFONT).find(missing + ": No such file"), std::string::npos);
+    parms.lpstrSoundFont = nullptr;
+    EXPECT_EQ(mci_->SendCommand(0, MCI_OPEN, flags, record), MCIERR_MISSING_PARAMETER);
 }
 
 TEST_F(PulseMciRefusals, CommandsForNoOpenDeviceNameTheDeviceFirst) {

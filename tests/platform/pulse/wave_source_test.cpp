@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/encode.h"
+#include "support/decoded.h"
+#include "support/pcm.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -128,6 +132,40 @@ TEST(WaveSource, ConvertsMonoAndOtherRatesToStereo44100) {
     EXPECT_FLOAT_EQ(fl[1], -0.5f);
 }
 
+// The forms a conversion writes play as their WAV file does: FLAC to the sample, Opus from its
+// 48 kHz back at 44 100 Hz, as long as the music.
+TEST(WaveSource, PlaysTheCompressedFilesAConversionWrites) {
+    const testsupport::TempFolder dir;
+    const auto pcm = testsupport::StereoTone(440, 0.5, 0.5);
+    const std::string wav = dir.Path("take.wav");
+    ASSERT_TRUE(testsupport::WriteWavFile(wav, pcm));
+    const size_t frames = pcm.size() / 4;
+    std::string error;
+    for (auto format : {platform::OutputFormat::kFlac, platform::OutputFormat::kOpus}) {
+        const std::string path = dir.Path("take") + platform::FormatExtension(format);
+        ASSERT_TRUE(platform::EncodeRecording(wav, path, format, &error)) << error;
+        auto w = WaveSource::Open(path, &error);
+        ASSERT_TRUE(w) << path << ": " << error;
+        EXPECT_NEAR(double(w->LengthFrames()), double(frames), 960) << path;
+        w->Start();
+        // Rendered in pieces, as the stream asks for it, across many of the source's windows.
+        std::vector<float> out;
+        while (!w->Finished()) {
+            const auto piece = RenderAll(*w, 1000);
+            out.insert(out.end(), piece.begin(), piece.end());
+        }
+        std::vector<int16_t> left;
+        for (size_t i = 0; i < out.size(); i += 2)
+            left.push_back(int16_t(std::lround(out[i] * 32768)));
+        if (format == platform::OutputFormat::kFlac) {
+            const auto source = testsupport::DecodeSound(wav);
+            for (size_t i = 0; i < frames; ++i)
+                ASSERT_EQ(left[i], source->samples[2 * i]) << "frame " << i;
+        }
+        EXPECT_NEAR(testsupport::EstimateFrequency(left), 440, 3) << path;
+    }
+}
+
 TEST(WaveSource, RefusesWhatIsNoWavFile) {
     const testsupport::TempFolder dir;
     std::string error;
@@ -139,7 +177,8 @@ TEST(WaveSource, RefusesWhatIsNoWavFile) {
     EXPECT_FALSE(WaveSource::Open("/nonexistent/x.wav", &error));
     EXPECT_NE(error, "");
     // A header that promises more data than there is: played as far as it goes.
-    auto path = WriteWav(dir.Path("short.wav"), 1, 2, 44100, 16, S16(std::vector<int16_t>(200, 1000)));
+    auto path =
+        WriteWav(dir.Path("short.wav"), 1, 2, 44100, 16, S16(std::vector<int16_t>(200, 1000)));
     std::filesystem::resize_file(path, 44 + 100 * 4 - 40);
     auto w = WaveSource::Open(path, &error);
     ASSERT_TRUE(w) << error;
