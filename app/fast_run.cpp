@@ -50,15 +50,16 @@ uint64_t ReadInPart(platform::midi::SmfCut cut) {
 }
 
 // The checks, the render and its ending told as a recorded conversion's is.
-void Convert(TFastJob& job, const engine::FastSettings& settings, const std::atomic<int>& stop,
-             bool manyFiles, const engine::FastProgress& onProgress = {}) {
+void Convert(TFastJob& job, platform::OfflineRenderer& renderer,
+             const engine::FastSettings& settings, const std::atomic<int>& stop, bool manyFiles,
+             const engine::FastProgress& onProgress = {}) {
     const std::string refused = OutputRefusal(job.midi, job.wav);
     if (!refused.empty()) {
         job.report.Add(FromLocal(refused));
         return;
     }
     const engine::FastConversion fc = engine::ConvertFast(
-        job.midi, job.wav, settings,
+        renderer, job.midi, job.wav, settings,
         [&job](uint32_t lengthMs) { return SpaceRefusal(job.wav, lengthMs); },
         [&](uint32_t doneMs, uint32_t lengthMs) {
             job.lengthMs.store(lengthMs);
@@ -89,14 +90,15 @@ void Convert(TFastJob& job, const engine::FastSettings& settings, const std::ato
     job.gainDb = fc.file.gainDb;
 }
 
-int RunOne(const TCommandLine& line, const engine::FastSettings& settings) {
+int RunOne(const TCommandLine& line, const engine::FastSettings& settings,
+           platform::OfflineRenderer& renderer) {
     TSignalFlag stop;
     TConsoleLine console;
     TFastJob job;
     job.midi = line.files[0];
     job.wav = line.files[1];
     auto last = Clock::now() - std::chrono::seconds(1);
-    Convert(job, settings, stop.Flag(), false, [&](uint32_t doneMs, uint32_t lengthMs) {
+    Convert(job, renderer, settings, stop.Flag(), false, [&](uint32_t doneMs, uint32_t lengthMs) {
         if (doneMs == 0)
             ConsoleNote(QStringLiteral("%1 plays for %2; rendering it into %3.")
                             .arg(FromLocal(job.midi),
@@ -115,21 +117,25 @@ int RunOne(const TCommandLine& line, const engine::FastSettings& settings) {
     return job.report.Whole() ? 0 : 1;
 }
 
-// Many files: the workers take them in order; this thread tells each ending as it comes and
+// Many files: the workers take them in order, each with a renderer of its own that keeps the
+// SoundFont loaded from one file to the next; this thread tells each ending as it comes and
 // draws the progress line between.
 class TFastBatch {
   public:
-    TFastBatch(const TCommandLine& line, engine::FastSettings settings)
-        : line_(line), settings_(std::move(settings)) {}
+    // first: a renderer already open, for the first worker; the others open their own.
+    TFastBatch(const TCommandLine& line, engine::FastSettings settings,
+               std::unique_ptr<platform::OfflineRenderer> first)
+        : line_(line), settings_(std::move(settings)), first_(std::move(first)) {}
     int Run();
 
   private:
-    void Work();
+    void Work(std::unique_ptr<platform::OfflineRenderer> renderer, std::string& failure);
     void Tell(const TFastJob& job);
     void DrawProgress(TConsoleLine& console, size_t done, size_t total);
 
     const TCommandLine& line_;
     const engine::FastSettings settings_;
+    std::unique_ptr<platform::OfflineRenderer> first_;
     TSignalFlag stop_;
     std::vector<std::unique_ptr<TFastJob>> jobs_;
     std::atomic<size_t> next_{0};
@@ -158,7 +164,12 @@ int TFastBatch::Run() {
     const size_t workers =
         std::min<size_t>(jobs_.size(), std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::thread> threads;
-    for (size_t i = 0; i < workers; ++i) threads.emplace_back([this] { Work(); });
+    std::vector<std::string> openFailures(workers);  // each worker's own, read after the join
+    for (size_t i = 0; i < workers; ++i)
+        threads.emplace_back([this, &failure = openFailures[i],
+                              renderer = i == 0 ? std::move(first_) : nullptr]() mutable {
+            Work(std::move(renderer), failure);
+        });
     TConsoleLine console;
     for (size_t done = 0; done < jobs_.size();) {
         std::unique_lock lock(mutex_);
@@ -175,15 +186,21 @@ int TFastBatch::Run() {
     }
     for (auto& t : threads) t.join();
     console.End();
+    for (const std::string& why : openFailures)
+        if (!why.empty()) ConsoleNote(FromLocal("One worker fewer: " + why));
     return TellTally(tally_, start, stop_.Flag().load());
 }
 
-void TFastBatch::Work() {
+// The workers load their SoundFonts at the same time. One that cannot (the file went, or the
+// memory) takes no file: the first worker's renderer was open before any began.
+void TFastBatch::Work(std::unique_ptr<platform::OfflineRenderer> renderer, std::string& failure) {
+    if (!renderer) renderer = platform::OpenOfflineRenderer(line_.soundFont.value_or(""), &failure);
+    if (!renderer) return;
     for (;;) {
         const size_t i = next_.fetch_add(1);
         if (i >= jobs_.size()) return;
         if (!stop_.Flag().load())
-            Convert(*jobs_[i], settings_, stop_.Flag(), true);
+            Convert(*jobs_[i], *renderer, settings_, stop_.Flag(), true);
         else
             jobs_[i]->report.Add(QStringLiteral("Not converted: the run was stopped."));
         {
@@ -226,16 +243,16 @@ int RunFastConversions(const TCommandLine& line) {
     SetHeadless(true);  // nobody confirms a box while files are rendered
     const TVolumeChoice volume = ConversionVolume(line);
     if (!volume.warning.empty()) ConsoleNote(FromLocal(volume.warning));
-    const engine::FastSettings settings{volume.volume, line.soundFont.value_or(""),
-                                        engine::Finishing{line.normalize}};
-    // Loaded once before any file: a SoundFont that cannot be loaded stops the run here, and
-    // every render shares the samples of this one.
-    if (std::string why; !platform::PrepareOfflineRender(settings.soundFont, &why)) {
+    const engine::FastSettings settings{volume.volume, engine::Finishing{line.normalize}};
+    // Loaded before any file: a SoundFont that cannot be loaded stops the run here.
+    std::string why;
+    auto renderer = platform::OpenOfflineRenderer(line.soundFont.value_or(""), &why);
+    if (!renderer) {
         ShowMessage({FromLocal(why), TMsgIcon::miStop});
         return 1;
     }
-    if (!line.to) return RunOne(line, settings);
-    return TFastBatch(line, settings).Run();
+    if (!line.to) return RunOne(line, settings, *renderer);
+    return TFastBatch(line, settings, std::move(renderer)).Run();
 }
 
 }  // namespace app
