@@ -161,8 +161,8 @@ int TFastBatch::Run() {
         }
         TellPassedOver(planned, tally_);
     }
-    const size_t workers =
-        std::min<size_t>(jobs_.size(), std::max(1u, std::thread::hardware_concurrency()));
+    const size_t wanted = line_.jobs ? size_t(*line_.jobs) : std::thread::hardware_concurrency();
+    const size_t workers = std::min(jobs_.size(), std::max<size_t>(1, wanted));
     std::vector<std::thread> threads;
     std::vector<std::string> openFailures(workers);  // each worker's own, read after the join
     for (size_t i = 0; i < workers; ++i)
