@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/batch_plan.h"
+#include "app/batch_progress.h"
 #include "app/batch_run.h"
 #include "app/clock_text.h"
 #include "app/console_line.h"
@@ -21,6 +22,7 @@
 #include "engine/capture_limit.h"
 #include "engine/fast_conversion.h"
 #include "platform/mci.h"
+#include "platform/midi/smf_reader.h"
 #include "platform/offline_render.h"
 
 namespace app {
@@ -129,9 +131,14 @@ class TFastBatch {
     int Run();
 
   private:
+    void Plan();
+    std::vector<std::thread> StartWorkers(std::vector<std::string>& openFailures);
     void Work(std::unique_ptr<platform::OfflineRenderer> renderer, std::string& failure);
-    void Tell(const TFastJob& job);
-    void DrawProgress(TConsoleLine& console, size_t done, size_t total);
+    void Follow(Clock::time_point start);
+    void Tell(size_t i);
+    void ReadAhead();
+    void DrawProgress(TConsoleLine& console, Clock::time_point start);
+    TMusicAhead Ahead(uint64_t& musicMs) const;
 
     const TCommandLine& line_;
     const engine::FastSettings settings_;
@@ -143,6 +150,12 @@ class TFastBatch {
     std::condition_variable changed_;
     std::deque<size_t> finished_;
     TBatchTally tally_;
+    // This thread's own: which files were told, the lengths of files not begun that it read,
+    // the speed lately.
+    std::vector<bool> told_;
+    std::vector<std::optional<uint32_t>> readMs_;
+    size_t readNext_ = 0;
+    TRenderSpeed speed_;
 };
 
 int TFastBatch::Run() {
@@ -151,6 +164,17 @@ int TFastBatch::Run() {
         ShowMessage({FromLocal(refused), TMsgIcon::miStop});
         return 1;
     }
+    Plan();
+    std::vector<std::string> openFailures;
+    std::vector<std::thread> workers = StartWorkers(openFailures);
+    Follow(start);
+    for (auto& t : workers) t.join();
+    for (const std::string& why : openFailures)
+        if (!why.empty()) ConsoleNote(FromLocal(why + "; the other workers converted the files."));
+    return TellTally(tally_, start, stop_.Flag().load());
+}
+
+void TFastBatch::Plan() {
     for (const TBatchJob& planned : PlanBatch(line_.files, *line_.to, line_.overwrite,
                                               platform::FormatExtension(line_.format))) {
         if (planned.kind == TBatchJob::Kind::kConvert) {
@@ -161,34 +185,22 @@ int TFastBatch::Run() {
         }
         TellPassedOver(planned, tally_);
     }
+    told_.assign(jobs_.size(), false);
+    readMs_.assign(jobs_.size(), std::nullopt);
+}
+
+// openFailures: one for each worker, its own to write, read after the join.
+std::vector<std::thread> TFastBatch::StartWorkers(std::vector<std::string>& openFailures) {
     const size_t wanted = line_.jobs ? size_t(*line_.jobs) : std::thread::hardware_concurrency();
-    const size_t workers = std::min(jobs_.size(), std::max<size_t>(1, wanted));
-    std::vector<std::thread> threads;
-    std::vector<std::string> openFailures(workers);  // each worker's own, read after the join
-    for (size_t i = 0; i < workers; ++i)
-        threads.emplace_back([this, &failure = openFailures[i],
+    const size_t count = std::min(jobs_.size(), std::max<size_t>(1, wanted));
+    openFailures.assign(count, {});
+    std::vector<std::thread> workers;
+    for (size_t i = 0; i < count; ++i)
+        workers.emplace_back([this, &failure = openFailures[i],
                               renderer = i == 0 ? std::move(first_) : nullptr]() mutable {
             Work(std::move(renderer), failure);
         });
-    TConsoleLine console;
-    for (size_t done = 0; done < jobs_.size();) {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, std::chrono::milliseconds(200),
-                          [this] { return !finished_.empty(); });
-        std::deque<size_t> now;
-        now.swap(finished_);
-        lock.unlock();
-        if (!now.empty()) console.End();
-        for (size_t i : now) Tell(*jobs_[i]);
-        done += now.size();
-        // After a signal the workers hand back the jobs still waiting at once, untouched.
-        if (done < jobs_.size()) DrawProgress(console, done, jobs_.size());
-    }
-    for (auto& t : threads) t.join();
-    console.End();
-    for (const std::string& why : openFailures)
-        if (!why.empty()) ConsoleNote(FromLocal("One worker fewer: " + why));
-    return TellTally(tally_, start, stop_.Flag().load());
+    return workers;
 }
 
 // The workers load their SoundFonts at the same time. One that cannot (the file went, or the
@@ -211,7 +223,30 @@ void TFastBatch::Work(std::unique_ptr<platform::OfflineRenderer> renderer, std::
     }
 }
 
-void TFastBatch::Tell(const TFastJob& job) {
+// The endings are told above the progress line, which is redrawn below them.
+void TFastBatch::Follow(Clock::time_point start) {
+    TConsoleLine console;
+    for (size_t done = 0; done < jobs_.size();) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::milliseconds(200),
+                          [this] { return !finished_.empty(); });
+        std::deque<size_t> now;
+        now.swap(finished_);
+        lock.unlock();
+        if (!now.empty()) console.Clear();
+        for (size_t i : now) Tell(i);
+        done += now.size();
+        // After a signal the workers hand back the jobs still waiting at once, untouched.
+        if (done == jobs_.size()) break;
+        DrawProgress(console, start);
+        ReadAhead();
+    }
+    console.Clear();
+}
+
+void TFastBatch::Tell(size_t i) {
+    const TFastJob& job = *jobs_[i];
+    told_[i] = true;
     if (job.report.Whole())
         TellConverted(job.midi, job.wav, job.fileMs, tally_);
     else
@@ -224,17 +259,56 @@ void TFastBatch::Tell(const TFastJob& job) {
             {QStringLiteral("%1: %2").arg(FromLocal(job.midi), f.text), TMsgIcon::miWarning});
 }
 
-void TFastBatch::DrawProgress(TConsoleLine& console, size_t done, size_t total) {
-    std::string text = "[" + std::to_string(done) + "/" + std::to_string(total) + " done]";
-    const size_t started = std::min(next_.load(), jobs_.size());
-    for (size_t i = 0; i < started; ++i) {
-        const TFastJob& job = *jobs_[i];
-        const uint32_t length = job.lengthMs.load(), at = job.doneMs.load();
-        if (length == 0 || at >= length) continue;
-        text += " " + job.midi.substr(job.midi.find_last_of('/') + 1) + " " +
-                std::to_string(uint64_t(at) * 100 / length) + "%";
+// The lengths of files not begun, read while the workers render, so that the time left
+// counts the music they hold; a little at a time, so that the line stays current.
+void TFastBatch::ReadAhead() {
+    const auto until = Clock::now() + std::chrono::milliseconds(20);
+    while (readNext_ < jobs_.size() && Clock::now() < until) {
+        const size_t i = readNext_++;
+        if (i < next_.load()) continue;  // its worker has it
+        std::string why;
+        const auto song = platform::midi::ReadSmfFile(jobs_[i]->midi, &why);
+        readMs_[i] = song ? song->lengthMs : 0;
     }
-    console.Draw(text);
+}
+
+void TFastBatch::DrawProgress(TConsoleLine& console, Clock::time_point start) {
+    uint64_t musicMs = 0;
+    const TMusicAhead ahead = Ahead(musicMs);
+    speed_.Add(std::chrono::duration<double>(Clock::now() - start).count(), musicMs);
+    const auto speed = speed_.Speed();
+    console.Draw(
+        BatchProgressText({ahead.ended, jobs_.size(), musicMs, speed, TimeLeftMs(ahead, speed)}));
+}
+
+// musicMs: set to the music rendered so far, tails included.
+TMusicAhead TFastBatch::Ahead(uint64_t& musicMs) const {
+    const size_t started = std::min(next_.load(), jobs_.size());
+    TMusicAhead ahead;
+    for (size_t i = 0; i < jobs_.size(); ++i) {
+        const TFastJob& job = *jobs_[i];
+        const uint32_t length = i < started ? job.lengthMs.load() : readMs_[i].value_or(0);
+        if (i < started || readMs_[i]) {
+            ahead.lengthsMs += length;
+            ++ahead.lengths;
+        }
+        if (told_[i]) {
+            musicMs += job.fileMs;
+            ahead.tailsMs += job.fileMs > length ? job.fileMs - length : 0;
+            ++ahead.ended;
+        } else if (i < started) {
+            const uint32_t at = job.doneMs.load();
+            musicMs += at;
+            ahead.underWayLeftMs += length > at ? length - at : 0;
+            ++ahead.underWay;
+        } else if (readMs_[i]) {
+            ahead.waitingReadMs += length;
+            ++ahead.waitingRead;
+        } else {
+            ++ahead.waitingUnread;
+        }
+    }
+    return ahead;
 }
 
 }  // namespace

@@ -101,6 +101,7 @@ TEST_F(FastProgram, OneWorkerOrTwoEveryFileIsTheSameAsAloneToTheByte) {
         EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
         EXPECT_TRUE(run.stdErr.contains("4 converted, 0 skipped, 0 failed"))
             << run.stdErr.toStdString();
+        EXPECT_FALSE(run.stdErr.contains("of music,")) << "a pipe gets no progress line";
     }
     const ProgramOutcome alone = Run({"--fast", Q(midi[2]), Q(Path("alone.wav"))});
     ASSERT_EQ(alone.exitCode, 0) << alone.stdErr.toStdString();
