@@ -49,7 +49,8 @@ fluid_settings_t* NewSettings() {
     fluid_settings_setint(settings, "synth.reverb.active", 0);
     fluid_settings_setint(settings, "synth.threadsafe-api", 0);
     fluid_settings_setint(settings, "synth.lock-memory", 0);
-    // One thread per synthesizer: the parallel runs keep every core busy with one each.
+    // One thread per synthesizer: the parallel runs keep every core busy with one each, and a
+    // second core saved a single long piece only 5-16 % of its time for 25 % more CPU.
     fluid_settings_setint(settings, "synth.cpu-cores", 1);
     // Headroom: dense General MIDI music stays below full scale at this gain (a typical piece
     // peaks near -8 dBFS), and the recording side, not the synthesizer, sets the level of the

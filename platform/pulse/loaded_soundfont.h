@@ -6,6 +6,8 @@
 //
 // FluidSynth counts the uses of a SoundFont's samples without atomics: the font and every
 // synthesizer made with it are used by one thread at a time. Each worker loads its own.
+// Loading is the only work FluidSynth hands to OpenMP threads, so once a worker's font is
+// loaded none of them spins between its files.
 #include <memory>
 #include <string>
 
