@@ -21,6 +21,8 @@ constexpr TOption kOptions[] = {
      [](TCommandLine& line, const std::string& value) { line.formatText = value; }},
     {"volume", "N", nullptr, "the volume, 0-100 (default 30)",
      [](TCommandLine& line, const std::string& value) { line.volumeText = value; }},
+    {"jobs", "N", nullptr, "--fast --to renders N files at once (default: one per core)",
+     [](TCommandLine& line, const std::string& value) { line.jobsText = value; }},
     {"overwrite", nullptr, nullptr, "--to replaces files that are there (else skips them)",
      [](TCommandLine& line, const std::string&) { line.overwrite = true; }},
     {"normalize", nullptr, nullptr, "one gain for the whole file: its peak at -1 dBFS",
@@ -45,6 +47,14 @@ std::string CheckTogether(TCommandLine& line) {
                    "\"";
         line.format = *format;
         if (!line.to) return "--format works with --to only (a file's own name tells its format)";
+    }
+    if (line.jobsText) {
+        const auto n = ParseInteger(*line.jobsText);
+        if (!n || *n < 1)
+            return "option --jobs needs a number of 1 or more, not \"" + *line.jobsText + "\"";
+        line.jobs = *n;
+        if (!line.fast || !line.to)
+            return "--jobs works with --fast --to only (recorded files go one after another)";
     }
     if (line.to) {
         if (line.to->empty()) return "option --to needs a folder";

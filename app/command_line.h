@@ -31,6 +31,8 @@ struct TCommandLine {
     std::optional<std::string> formatText;  // --format, until it is checked
     platform::OutputFormat format = platform::OutputFormat::kWav;  // --to's files
     bool normalize = false;                                        // the file's peak at -1 dBFS
+    std::optional<int> jobs;              // --jobs: files --fast --to renders at once
+    std::optional<std::string> jobsText;  // as given, until it is checked
     std::vector<std::string> files;
     std::string error;  // a usage error; empty when the line was understood
 };

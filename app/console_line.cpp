@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
 
 namespace app {
 
@@ -21,6 +22,13 @@ void TConsoleLine::Draw(const std::string& text) {
 void TConsoleLine::End() {
     if (shown_.empty()) return;
     std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+    shown_.clear();
+}
+
+void TConsoleLine::Clear() {
+    if (shown_.empty()) return;
+    std::fprintf(stderr, "\r%s\r", std::string(shown_.size(), ' ').c_str());
     std::fflush(stderr);
     shown_.clear();
 }

@@ -15,6 +15,8 @@ class TConsoleLine {
     void Draw(const std::string& text);
     // Ends the line, so that what is written next starts on a line of its own.
     void End();
+    // Takes the line away, so that what is written next stands in its place.
+    void Clear();
 
   private:
     bool terminal_;

@@ -5,6 +5,8 @@
 # CPU-seconds (user + system) for each.
 #   bench/batch_bench.sh                 the build in $BUILD_DIR (default build)
 #   TONVERA=/path/to/tonvera bench/batch_bench.sh   another build of the program
+#   TONVERA_SOUNDFONT=/usr/share/sounds/sf2/FluidR3_GM.sf2 bench/batch_bench.sh
+#                                        a larger SoundFont (fluid-soundfont-gm), costlier to load
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . bench/bench_lib.sh

@@ -63,10 +63,10 @@ struct Writer {
 
 }  // namespace
 
-FastConversion ConvertFast(const std::string& midi, const std::string& wav,
-                           const FastSettings& settings, const FastAdmission& admit,
-                           const FastProgress& progress, const std::atomic<int>* stop,
-                           const PlacementRule& place) {
+FastConversion ConvertFast(platform::OfflineRenderer& renderer, const std::string& midi,
+                           const std::string& wav, const FastSettings& settings,
+                           const FastAdmission& admit, const FastProgress& progress,
+                           const std::atomic<int>* stop, const PlacementRule& place) {
     FastConversion out;
     CaptureResult& result = out.file;
     result.deviceOpened = true;
@@ -77,8 +77,8 @@ FastConversion ConvertFast(const std::string& midi, const std::string& wav,
 
     platform::OfflineSong song;
     std::string refused;
-    const bool whole = platform::RenderMidiOffline(
-        midi, settings.soundFont, RoutedLevels(settings.percent),
+    const bool whole = renderer.Render(
+        midi, RoutedLevels(settings.percent),
         [&](const platform::OfflineSong& s) {
             w.lengthMs = out.lengthMs = s.lengthMs;
             if (admit) refused = admit(s.lengthMs);

@@ -3,7 +3,7 @@
 // sequencer's own code, each sample as a recorded conversion at the same volume holds it, and
 // written as it renders into the recording's own file beside the output, which takes the
 // output's place only when it is whole. Memory stays flat in the piece's length.
-// Thread-safe: several may run at once, each on its own files.
+// Thread-safe: several may run at once, each on its own files with its own renderer.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -11,6 +11,7 @@
 
 #include "engine/capture.h"
 #include "platform/midi/smf_reader.h"
+#include "platform/offline_render.h"
 
 namespace engine {
 
@@ -31,20 +32,19 @@ using FastAdmission = std::function<std::string(uint32_t lengthMs)>;
 // any sound, with 0, once the length is known.
 using FastProgress = std::function<void(uint32_t renderedMs, uint32_t lengthMs)>;
 
-// How a piece is rendered: at the track bar's volume, with this SoundFont ("" for the
-// machine's default), and how its file is finished.
+// How a piece is rendered: at the track bar's volume, and how its file is finished.
 struct FastSettings {
     int percent = 30;
-    std::string soundFont;
     Finishing finishing;
 };
 
+// renderer: the caller's, its SoundFont loaded, used by this thread alone while it converts;
 // stop: read between render chunks, non-zero ends the render (the file then holds what was
 // rendered, as a stopped recording does); place: whether the finished file takes the output's
 // place (as for a recording).
-FastConversion ConvertFast(const std::string& midi, const std::string& wav,
-                           const FastSettings& settings, const FastAdmission& admit,
-                           const FastProgress& progress, const std::atomic<int>* stop,
-                           const PlacementRule& place = {});
+FastConversion ConvertFast(platform::OfflineRenderer& renderer, const std::string& midi,
+                           const std::string& wav, const FastSettings& settings,
+                           const FastAdmission& admit, const FastProgress& progress,
+                           const std::atomic<int>* stop, const PlacementRule& place = {});
 
 }  // namespace engine

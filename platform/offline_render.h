@@ -1,8 +1,10 @@
 #pragma once
 // A MIDI file rendered without playing it: the very samples a recorded conversion holds of the
 // synthesizer line at the same mixer settings, as fast as the processor allows, with no sound
-// server. The free function dispatches to the installed OfflineRenderService
-// (platform::InstallOfflineRender); without one it fails with a reason.
+// server. An OfflineRenderer holds its SoundFont, loaded once, and renders one file after
+// another with it; each worker of a parallel run opens its own. OpenOfflineRenderer asks the
+// installed OfflineRenderService (platform::InstallOfflineRender) for one; without a service it
+// fails with a reason.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,28 +30,30 @@ struct OfflineSong {
 // Stereo 16-bit frames in order; returning false stops the render.
 using FrameSink = std::function<bool(const int16_t* frames, size_t count)>;
 
-// soundFont: the SoundFont the synthesizer plays with, "" for the machine's default.
-class OfflineRenderService {
+// Every file gets a synthesizer of its own, so a file's samples never depend on the files
+// before it; only the SoundFont is shared. One thread at a time.
+class OfflineRenderer {
   public:
-    virtual ~OfflineRenderService() = default;
-    // Loads the SoundFont before any render and keeps it, so that the renders that follow
-    // share its samples instead of each reading the file. False with the reason.
-    virtual bool Prepare(const std::string& soundFont, std::string* error) = 0;
+    virtual ~OfflineRenderer() = default;
     // Reads the file, then calls ready (if given) once with its length before the first
     // frame; ready returning false ends it there. False with the reason (the file, the
-    // synthesizer or its SoundFont, or ready or the sink stopped it).
-    virtual bool Render(const std::string& midiPath, const std::string& soundFont,
-                        const OfflineLevels& levels,
+    // synthesizer, or ready or the sink stopped it).
+    virtual bool Render(const std::string& midiPath, const OfflineLevels& levels,
                         const std::function<bool(const OfflineSong&)>& ready, const FrameSink& sink,
                         OfflineSong* song, std::string* error) = 0;
 };
 
+class OfflineRenderService {
+  public:
+    virtual ~OfflineRenderService() = default;
+    // Loads soundFont ("" for the machine's default); null with the reason.
+    virtual std::unique_ptr<OfflineRenderer> Open(const std::string& soundFont,
+                                                  std::string* error) = 0;
+};
+
 void InstallOfflineRender(std::unique_ptr<OfflineRenderService> service);
 
-bool PrepareOfflineRender(const std::string& soundFont, std::string* error);
-bool RenderMidiOffline(const std::string& midiPath, const std::string& soundFont,
-                       const OfflineLevels& levels,
-                       const std::function<bool(const OfflineSong&)>& ready, const FrameSink& sink,
-                       OfflineSong* song, std::string* error);
+std::unique_ptr<OfflineRenderer> OpenOfflineRenderer(const std::string& soundFont,
+                                                     std::string* error);
 
 }  // namespace platform

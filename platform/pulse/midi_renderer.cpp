@@ -1,17 +1,12 @@
 #include "platform/pulse/midi_renderer.h"
 
-#include <fluidsynth.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <mutex>
 #include <numbers>
 #include <vector>
 
-#include "platform/pulse/soundfont.h"
+#include "platform/pulse/lent_synth.h"
+#include "platform/pulse/loaded_soundfont.h"
 
 namespace platform::pulse {
 
@@ -22,22 +17,6 @@ constexpr uint64_t kReverbTail = MidiRenderer::kRate / 10;  // reverb outlasts t
 constexpr uint64_t kMaxTail = MidiRenderer::kMaxTailFrames;
 constexpr int kSustain = 64, kSostenuto = 66, kAllNotesOff = 123;
 
-void LogError(int, const char* message, void*) {
-    std::fprintf(stderr, "fluidsynth: %s\n", message);
-}
-
-// FluidSynth talks a lot on stderr by default; only real errors are worth a line.
-void QuietenFluidSynth() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        fluid_set_log_function(FLUID_PANIC, LogError, nullptr);
-        fluid_set_log_function(FLUID_ERR, LogError, nullptr);
-        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
-    });
-}
-
 // Says why no renderer could be made; null, for the caller to return.
 std::nullptr_t Refuse(std::string* error, MidiRenderer::Failure* failure, const std::string& why,
                       MidiRenderer::Failure kind) {
@@ -46,82 +25,36 @@ std::nullptr_t Refuse(std::string* error, MidiRenderer::Failure* failure, const 
     return nullptr;
 }
 
-// FluidSynth's DLS fallback answers a non-SoundFont with glib noise, and its own refusal gives
-// no reason: look first. SF2 and SF3 files alike start "RIFF....sfbk".
-std::string SoundFontHeadProblem(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::strerror(errno);
-    char head[12] = {};
-    const bool riff = std::fread(head, 1, sizeof head, f) == sizeof head &&
-                      std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "sfbk", 4) == 0;
-    std::fclose(f);
-    return riff ? "" : "not an SF2 file";
-}
-
 uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
 
 }  // namespace
 
-struct MidiRenderer::Synth {
-    fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
-    ~Synth() {
-        if (synth) delete_fluid_synth(synth);
-        if (settings) delete_fluid_settings(settings);
-    }
-
-    static std::unique_ptr<Synth> Make(const std::string& soundFont, std::string* error,
-                                       Failure* failure) {
-        auto fail = [&](const std::string& what, Failure kind = Failure::kSynthesizer) {
-            return Refuse(error, failure, what, kind);
-        };
-        if (const std::string wrong = SoundFontHeadProblem(soundFont); !wrong.empty())
-            return fail("cannot load the SoundFont " + soundFont + ": " + wrong,
-                        Failure::kNoSoundFont);
-
-        QuietenFluidSynth();
-        auto s = std::make_unique<Synth>();
-        s->settings = new_fluid_settings();
-        if (!s->settings) return fail("cannot create the synthesizer's settings");
-        fluid_settings_setnum(s->settings, "synth.sample-rate", kRate);
-        // Reverb state depends on every sample it has seen; it comes on with the music (Start).
-        fluid_settings_setint(s->settings, "synth.reverb.active", 0);
-        fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
-        fluid_settings_setint(s->settings, "synth.lock-memory", 0);
-        // Headroom: dense General MIDI music stays below full scale at this gain (a typical
-        // piece peaks near -8 dBFS), and the recording side, not the synthesizer, sets the
-        // level of the file.
-        fluid_settings_setnum(s->settings, "synth.gain", kSynthGain);
-        s->synth = new_fluid_synth(s->settings);
-        if (!s->synth) return fail("cannot create the synthesizer");
-        if (fluid_synth_sfload(s->synth, soundFont.c_str(), 1) == FLUID_FAILED)
-            return fail("cannot load the SoundFont " + soundFont + ": FluidSynth cannot read it",
-                        Failure::kNoSoundFont);
-        return s;
-    }
-};
-
 std::unique_ptr<MidiRenderer> MidiRenderer::Create(
     std::shared_ptr<const platform::midi::SmfSong> song, const std::string& soundFont,
     std::string* error, Failure* failure) {
     if (!song) return Refuse(error, failure, "no MIDI song to render", Failure::kNoSong);
-    std::string lookedFor;
-    std::string path = soundFont.empty() ? FindSoundFont(&lookedFor) : soundFont;
-    if (path.empty())
-        return Refuse(error, failure, "no SoundFont found: looked for " + lookedFor,
-                      Failure::kNoSoundFont);
-    auto synth = Synth::Make(path, error, failure);
-    if (!synth) return nullptr;
+    auto font = LoadedSoundFont::Load(soundFont, error, failure);
+    if (!font) return nullptr;
+    return Create(std::move(song), std::move(font), error, failure);
+}
+
+std::unique_ptr<MidiRenderer> MidiRenderer::Create(
+    std::shared_ptr<const platform::midi::SmfSong> song, std::shared_ptr<LoadedSoundFont> font,
+    std::string* error, Failure* failure) {
+    if (!song) return Refuse(error, failure, "no MIDI song to render", Failure::kNoSong);
+    auto synth = font->NewSynth();
+    if (!synth)
+        return Refuse(error, failure, "cannot create the synthesizer", Failure::kSynthesizer);
     if (failure) *failure = Failure::kNone;
     return std::unique_ptr<MidiRenderer>(
-        new MidiRenderer(std::move(song), std::move(path), std::move(synth)));
+        new MidiRenderer(std::move(song), std::move(font), std::move(synth)));
 }
 
 MidiRenderer::MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song,
-                           std::string soundFont, std::unique_ptr<Synth> synth)
-    : song_(std::move(song)), soundFont_(std::move(soundFont)), synth_(std::move(synth)) {
+                           std::shared_ptr<LoadedSoundFont> font, std::unique_ptr<LentSynth> synth)
+    : song_(std::move(song)), font_(std::move(font)), synth_(std::move(synth)) {
     SetRecordingGain(1.0);
 }
 
@@ -162,8 +95,8 @@ void MidiRenderer::Rewind() {
     released_ = false;
     limiter_.Reset();
     // A reset synthesizer still differs from a new one in the last bits (voice and filter state),
-    // so a fresh one is made; the old one, still alive, lends it its cached samples.
-    if (auto fresh = Synth::Make(soundFont_, nullptr, nullptr)) {
+    // so a fresh one is made, with the SoundFont already loaded.
+    if (auto fresh = font_->NewSynth()) {
         synth_ = std::move(fresh);
         return;
     }

@@ -27,6 +27,9 @@
 
 namespace platform::pulse {
 
+class LoadedSoundFont;  // loaded_soundfont.h
+struct LentSynth;       // lent_synth.h
+
 class MidiRenderer {
   public:
     static constexpr int kRate = 44100;
@@ -47,6 +50,11 @@ class MidiRenderer {
     static std::unique_ptr<MidiRenderer> Create(std::shared_ptr<const platform::midi::SmfSong> song,
                                                 const std::string& soundFont, std::string* error,
                                                 Failure* failure = nullptr);
+    // With a SoundFont already loaded, which it keeps for as long as it lives: no file is read.
+    // It and the font's other renderers are used by one thread at a time.
+    static std::unique_ptr<MidiRenderer> Create(std::shared_ptr<const platform::midi::SmfSong> song,
+                                                std::shared_ptr<LoadedSoundFont> font,
+                                                std::string* error, Failure* failure = nullptr);
     ~MidiRenderer();
     MidiRenderer(const MidiRenderer&) = delete;
     MidiRenderer& operator=(const MidiRenderer&) = delete;
@@ -58,7 +66,8 @@ class MidiRenderer {
     void Start();  // the music advances from here on; switches the reverb on
     void Stop();   // all sound off at once; the position is kept
     // Stops and goes back to the start in silence, every note and controller reset. Once music has
-    // been rendered this makes a fresh synthesizer (about 0.1 s) so a replay is bit-identical.
+    // been rendered this makes a fresh synthesizer with the same SoundFont, so a replay is
+    // bit-identical.
     void Rewind();
     bool Playing() const;
 
@@ -72,9 +81,8 @@ class MidiRenderer {
     uint32_t LengthMs() const;
 
   private:
-    struct Synth;
-    MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song, std::string soundFont,
-                 std::unique_ptr<Synth> synth);
+    MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song,
+                 std::shared_ptr<LoadedSoundFont> font, std::unique_ptr<LentSynth> synth);
     void Dispatch(const platform::midi::MidiEvent& e);
     void Advance(float* out, size_t frames);  // the synthesizer's next frames, events in place
     void Pull(float* out, size_t frames);
@@ -83,8 +91,8 @@ class MidiRenderer {
     void FadeAtTheCap(float* out, uint64_t from, size_t frames) const;
 
     std::shared_ptr<const platform::midi::SmfSong> song_;
-    std::string soundFont_;
-    std::unique_ptr<Synth> synth_;
+    std::shared_ptr<LoadedSoundFont> font_;  // outlives synth_, which borrows it
+    std::unique_ptr<LentSynth> synth_;
     PeakLimiter limiter_;
     bool playing_ = false;
     bool primed_ = false;               // the look-ahead holds the song's first frames

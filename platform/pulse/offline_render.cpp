@@ -3,10 +3,10 @@
 // the synthesizer line holds it at the same mixer settings.
 #include "platform/offline_render.h"
 
-#include <mutex>
 #include <vector>
 
 #include "platform/midi/smf_reader.h"
+#include "platform/pulse/loaded_soundfont.h"
 #include "platform/pulse/midi_renderer.h"
 #include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_backend.h"
@@ -15,73 +15,64 @@ namespace platform::pulse {
 
 namespace {
 
-class PulseOfflineRender : public OfflineRenderService {
-  public:
-    bool Prepare(const std::string& soundFont, std::string* error) override {
-        auto renderer = Create(std::make_shared<const midi::SmfSong>(), soundFont, error);
-        if (!renderer) return false;
-        Keep(std::move(renderer));
-        return true;
-    }
+bool Fail(std::string* error, const std::string& why) {
+    if (error) *error = why;
+    return false;
+}
 
-    bool Render(const std::string& midiPath, const std::string& soundFont,
-                const OfflineLevels& levels, const std::function<bool(const OfflineSong&)>& ready,
-                const FrameSink& sink, OfflineSong* song, std::string* error) override {
+class PulseOfflineRenderer : public OfflineRenderer {
+  public:
+    explicit PulseOfflineRenderer(std::shared_ptr<LoadedSoundFont> font) : font_(std::move(font)) {}
+
+    bool Render(const std::string& midiPath, const OfflineLevels& levels,
+                const std::function<bool(const OfflineSong&)>& ready, const FrameSink& sink,
+                OfflineSong* song, std::string* error) override {
         OfflineSong info;
         std::string why;
         auto parsed = midi::ReadSmfFile(midiPath, &why);
         if (!parsed) return Fail(error, midiPath + " is not a valid MIDI file: " + why);
         info.lengthMs = parsed->lengthMs;
         info.cut = parsed->cut;
-        auto renderer =
-            Create(std::make_shared<const midi::SmfSong>(std::move(*parsed)), soundFont, &why);
+        auto renderer = MidiRenderer::Create(
+            std::make_shared<const midi::SmfSong>(std::move(*parsed)), font_, &why);
         if (!renderer) return Fail(error, why);
         if (song) *song = info;
         if (ready && !ready(info)) return Fail(error, "the render was stopped");
+        const bool whole = Play(*renderer, levels, sink, info);
+        if (song) *song = info;
+        return whole ? true : Fail(error, "the render was stopped");
+    }
 
+  private:
+    // False when the sink stopped it.
+    static bool Play(MidiRenderer& renderer, const OfflineLevels& levels, const FrameSink& sink,
+                     OfflineSong& info) {
         const SynthesizerGains gains =
             SynthesizerRecordingGains({levels.speakers, false}, {levels.line, false});
         std::vector<float> chunk(2 * MidiRenderer::kChunkFrames);
         std::vector<int16_t> frames(chunk.size());
-        bool stopped = false;
-        renderer->SetRecordingGain(gains.Total());
-        renderer->Start();
-        while (!renderer->Finished()) {
-            renderer->Render(chunk.data(), MidiRenderer::kChunkFrames);
+        renderer.SetRecordingGain(gains.Total());
+        renderer.Start();
+        while (!renderer.Finished()) {
+            renderer.Render(chunk.data(), MidiRenderer::kChunkFrames);
             for (size_t i = 0; i < chunk.size(); ++i) frames[i] = RecordedSample(chunk[i], gains);
             info.frames += MidiRenderer::kChunkFrames;
-            if (!sink(frames.data(), MidiRenderer::kChunkFrames)) {
-                stopped = true;
-                break;
-            }
+            if (!sink(frames.data(), MidiRenderer::kChunkFrames)) return false;
         }
-        Keep(std::move(renderer));
-        if (song) *song = info;
-        return stopped ? Fail(error, "the render was stopped") : true;
+        return true;
     }
 
-  private:
-    static bool Fail(std::string* error, const std::string& why) {
-        if (error) *error = why;
-        return false;
-    }
+    std::shared_ptr<LoadedSoundFont> font_;
+};
 
-    std::shared_ptr<MidiRenderer> Create(std::shared_ptr<const midi::SmfSong> song,
-                                         const std::string& soundFont, std::string* error) {
-        std::lock_guard lock(mutex_);
-        return MidiRenderer::Create(std::move(song), soundFont, error);
+class PulseOfflineRender : public OfflineRenderService {
+  public:
+    std::unique_ptr<OfflineRenderer> Open(const std::string& soundFont,
+                                          std::string* error) override {
+        auto font = LoadedSoundFont::Load(soundFont, error);
+        if (!font) return nullptr;
+        return std::make_unique<PulseOfflineRenderer>(std::move(font));
     }
-
-    // While one synthesizer holds the SoundFont, the next ones share its samples: the file
-    // is read once per process, however many songs follow (FluidSynth's sample cache knows a
-    // SoundFont by its path).
-    void Keep(std::shared_ptr<MidiRenderer> renderer) {
-        std::lock_guard lock(mutex_);
-        keeper_ = std::move(renderer);
-    }
-
-    std::mutex mutex_;
-    std::shared_ptr<MidiRenderer> keeper_;
 };
 
 }  // namespace

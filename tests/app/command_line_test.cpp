@@ -213,6 +213,10 @@ TEST(CommandLineOptions, TheConversionOptionsGoTogetherOnlyAsTheyCan) {
     EXPECT_EQ(line.to, "out");
     EXPECT_TRUE(line.overwrite);
     EXPECT_EQ(line.files, (Args{"a.mid", "--fast"}));  // a file named so, after "--"
+    line = ParseCommandLine({"--fast", "--jobs", "3", "--to", "out", "a.mid"});
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.jobs, 3);
+    EXPECT_EQ(ParseCommandLine({"--fast", "--to", "out", "a.mid"}).jobs, std::nullopt);
     // The positional volume keeps its own forms (anything that is not a number is ignored).
     EXPECT_TRUE(ParseCommandLine({"--fast", "a.mid", "b.wav", "50%"}).error.empty());
     EXPECT_TRUE(ParseCommandLine({"a.mid", "b.wav", "-5", "--fast"}).error.empty());
@@ -233,6 +237,16 @@ TEST(CommandLineOptions, TheConversionOptionsGoTogetherOnlyAsTheyCan) {
          "option --format needs wav, flac, ogg, opus or mp3, not \"aac\""},
         {{"--format", "flac", "a.mid", "b.wav"},
          "--format works with --to only (a file's own name tells its format)"},
+        {{"--fast", "--jobs=0", "--to", "o", "a.mid"},
+         "option --jobs needs a number of 1 or more, not \"0\""},
+        {{"--fast", "--jobs", "-2", "--to", "o", "a.mid"},
+         "option --jobs needs a number of 1 or more, not \"-2\""},
+        {{"--fast", "--jobs", "two", "--to", "o", "a.mid"},
+         "option --jobs needs a number of 1 or more, not \"two\""},
+        {{"--jobs", "2", "--to", "o", "a.mid"},
+         "--jobs works with --fast --to only (recorded files go one after another)"},
+        {{"--fast", "--jobs", "2", "a.mid", "b.wav"},
+         "--jobs works with --fast --to only (recorded files go one after another)"},
     };
     for (const auto& [args, error] : refused) EXPECT_EQ(ParseCommandLine(args).error, error);
     // Many files need no window.
@@ -266,8 +280,8 @@ TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
                            "tonvera --to FOLDER A.mid...", "tonvera -- FILE..."}));
     // And every option, with its value's name, the short ones beside their long forms.
     for (const char* option :
-         {"      --fast ", "      --to FOLDER ", "      --volume N ", "      --overwrite ",
-          "      --soundfont FILE ", "  -h, --help ", "  -V, --version "})
+         {"      --fast ", "      --to FOLDER ", "      --volume N ", "      --jobs N ",
+          "      --overwrite ", "      --soundfont FILE ", "  -h, --help ", "  -V, --version "})
         EXPECT_NE(app::UsageText().find("\n" + std::string(option)), std::string::npos) << option;
 }
 

@@ -85,6 +85,34 @@ TEST_F(FastProgram, AFailingFileAmongGoodOnesIsToldAndTheOthersAreWritten) {
     EXPECT_TRUE(run.stdErr.contains(Q(Path("missing")))) << run.stdErr.toStdString();
 }
 
+// A worker renders file after file with the SoundFont it loaded once: whichever worker takes a
+// file, and whatever it rendered before, the file is the one a run of its own makes.
+TEST_F(FastProgram, OneWorkerOrTwoEveryFileIsTheSameAsAloneToTheByte) {
+    const std::vector<std::string> names{"a", "b", "c", "d"};
+    const std::string midi[] = {Write("a.mid", bench::BenchSong(3)),
+                                Write("b.mid", testsupport::MelodySmf({60, 64, 67}, 0.3)),
+                                Write("c.mid", testsupport::LoudChordsSmf()),
+                                Write("d.mid", bench::BenchSong(2))};
+    for (const char* jobs : {"1", "2"}) {
+        const std::string out = Path(std::string("jobs") + jobs);
+        fs::create_directory(out);
+        const ProgramOutcome run = Run({"--fast", "--jobs", jobs, "--to", Q(out), Q(midi[0]),
+                                        Q(midi[1]), Q(midi[2]), Q(midi[3])});
+        EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+        EXPECT_TRUE(run.stdErr.contains("4 converted, 0 skipped, 0 failed"))
+            << run.stdErr.toStdString();
+        EXPECT_FALSE(run.stdErr.contains("of music,")) << "a pipe gets no progress line";
+    }
+    const ProgramOutcome alone = Run({"--fast", Q(midi[2]), Q(Path("alone.wav"))});
+    ASSERT_EQ(alone.exitCode, 0) << alone.stdErr.toStdString();
+    for (const std::string& name : names) {
+        const auto one = testsupport::ReadAll(Path("jobs1/" + name + ".wav"));
+        EXPECT_GT(one.size(), 44u) << name;
+        EXPECT_EQ(one, testsupport::ReadAll(Path("jobs2/" + name + ".wav"))) << name;
+    }
+    EXPECT_EQ(testsupport::ReadAll(Path("alone.wav")), testsupport::ReadAll(Path("jobs1/c.wav")));
+}
+
 TEST_F(FastProgram, TheSoundFontChosenIsTheOnePlayedAndABrokenOneIsRefusedBeforeAnything) {
     const std::string midi = Write("song.mid", testsupport::MelodySmf({60, 64, 67}, 0.3));
     const std::string sine = Path("sine.sf2");
