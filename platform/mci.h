@@ -35,6 +35,9 @@ constexpr DWORD MCI_OPEN_TYPE = 0x2000;
 // as a wave device's open record carries its buffer length. A waveaudio device has no use for
 // it and lets it pass, so one player opens either kind of file.
 constexpr DWORD MCI_SEQ_OPEN_SOUNDFONT = 0x00400000;
+// Our own: the sequencer plays into an external synth's MIDI port (MCI_SEQ_OPEN_PARMSA's
+// lpstrPort) and its sound is recorded from that synth's ports (lpstrRecordPorts).
+constexpr DWORD MCI_SEQ_OPEN_PORT = 0x00800000;
 // MCI_SEEK
 constexpr DWORD MCI_SEEK_TO_START = 0x100;
 constexpr DWORD MCI_SEEK_TO_END = 0x200;
@@ -65,6 +68,8 @@ constexpr DWORD MCI_STATUS_SOUND_SERVER = 0x00540004;
 constexpr DWORD_PTR MCI_SERVER_UNKNOWN = 0;
 constexpr DWORD_PTR MCI_SERVER_PULSEAUDIO = 1;
 constexpr DWORD_PTR MCI_SERVER_PIPEWIRE = 2;
+// Our own item: the wave-input device ID that records exactly this sequencer's sound.
+constexpr DWORD MCI_STATUS_RECORDER = 0x00540005;
 
 // Modes (the answer to MCI_STATUS_MODE)
 constexpr DWORD MCI_MODE_NOT_READY = 524;
@@ -131,6 +136,8 @@ struct MCI_SEQ_OPEN_PARMSA {
     LPCSTR lpstrElementName;
     LPCSTR lpstrAlias;
     LPCSTR lpstrSoundFont;
+    LPCSTR lpstrPort;         // MCI_SEQ_OPEN_PORT: a JACK MIDI input port, or a client's name
+    LPCSTR lpstrRecordPorts;  // audio output ports, comma-separated; null or "" = the client's
 };
 
 struct MCI_PLAY_PARMS {

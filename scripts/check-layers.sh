@@ -12,6 +12,7 @@ allowed() {
     base) echo "base" ;;
     platform/pulse) echo "platform/pulse platform/midi platform base" ;;
     platform/fake) echo "platform/fake platform/midi platform base" ;;
+    platform/jack) echo "platform/jack platform/midi platform/synth platform base" ;;
     platform/midi) echo "platform/midi base" ;;
     platform) echo "platform/midi platform base" ;;
     engine) echo "engine platform/midi platform base" ;;
@@ -22,7 +23,7 @@ allowed() {
 }
 
 status=0
-for folder in base platform platform/midi platform/pulse platform/fake engine media controls app; do
+for folder in base platform platform/midi platform/pulse platform/fake platform/jack engine media controls app; do
   ok=$(allowed "$folder")
   while IFS= read -r hit; do
     file=${hit%%:*}
