@@ -12,7 +12,10 @@
 #include "app/messages.h"
 #include "media/notice_poster.h"
 #include "platform/offline_render.h"
+#include "platform/jack/jack_backend.h"
 #include "platform/pulse/pulse_backend.h"
+#include "platform/service_routes.h"
+#include "platform/services.h"
 
 namespace {
 
@@ -57,6 +60,13 @@ int main(int argc, char** argv) {
 
     app::SetHeadless(headless);
     platform::pulse::InstallPulseBackend();
+    // The sequencer and the wave input also reach an external synth through JACK: a sequencer
+    // opened with a port, and the recorder it names, go to the JACK backend.
+    platform::jack::JackServices jack = platform::jack::MakeJackServices();
+    platform::InstallMci(
+        std::make_unique<platform::MciRoute>(platform::pulse::MakeMci(), std::move(jack.mci)));
+    platform::InstallWaveIn(std::make_unique<platform::WaveInRoute>(platform::pulse::MakeWaveIn(),
+                                                                    std::move(jack.waveIn)));
     media::InstallQtNoticePoster();
 
     app::TMainForm mainForm;

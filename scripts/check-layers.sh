@@ -18,7 +18,7 @@ allowed() {
     engine) echo "engine platform/midi platform base" ;;
     media) echo "media engine platform/midi platform base" ;;
     controls) echo "controls base" ;;
-    app) echo "app media controls engine platform/pulse platform/midi platform base" ;;  # main.cpp installs the real backend
+    app) echo "app media controls engine platform/pulse platform/jack platform/midi platform base" ;;  # main.cpp installs the real backend
   esac
 }
 

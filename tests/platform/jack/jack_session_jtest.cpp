@@ -144,3 +144,20 @@ TEST_F(JackSessionTest, ASynthStalledMidPieceLeavesAReportedHole) {
 }
 
 }  // namespace
+
+namespace {
+TEST(JackWithoutServer, ListIsEmptyAndOpenFailsFastWithAReason) {
+    const char* saved = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string keep = saved ? saved : "";
+    setenv("JACK_DEFAULT_SERVER", "tonvera-nobody-here", 1);
+    const auto start = std::chrono::steady_clock::now();
+    const auto ports = platform::jack::ListSynthPorts();
+    EXPECT_TRUE(ports.midiInputs.empty() && ports.audioOutputs.empty());
+    std::string why;
+    auto s = JackSession::Open(GridPiece({0}, 4), "synth", "", &why);
+    EXPECT_FALSE(s);
+    EXPECT_EQ(why, "No JACK server is running.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    if (saved) setenv("JACK_DEFAULT_SERVER", keep.c_str(), 1); else unsetenv("JACK_DEFAULT_SERVER");
+}
+}  // namespace
