@@ -23,6 +23,7 @@ server_dir=$(mktemp -d /tmp/tonvera-test.XXXXXX)
 cleanup() {
   "$top/scripts/private-pulse.sh" stop "$server_dir/pulse" || true
   "$top/scripts/private-pipewire.sh" stop "$server_dir/pipewire" || true
+  "$top/scripts/private-jack.sh" stop "$server_dir/jack" || true
   rm -rf "$server_dir"
 }
 trap cleanup EXIT
@@ -37,6 +38,16 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 ASAN_OPTIONS="detect_leaks=1" \
   ctest --test-dir build-asan --output-on-failure -L unit
 ctest --test-dir build --output-on-failure
+
+# The external synthesizer on a private JACK server (dummy driver, period 1024 as measured).
+soundfont=${TONVERA_SOUNDFONT:-/usr/share/sounds/sf2/default-GM.sf2}
+[ -r "$soundfont" ] || soundfont=/usr/share/sounds/sf2/TimGM6mb.sf2
+(
+  eval "$(./scripts/private-jack.sh start "$server_dir/jack" --period 1024 --synth "$soundfont")"
+  export JACK_DEFAULT_SERVER SYNTH_PID TONVERA_SOUNDFONT="$soundfont"
+  ctest --test-dir build --output-on-failure -L jack
+)
+./scripts/private-jack.sh stop "$server_dir/jack"
 
 # The same integration suites on PipeWire's pulse server.
 if ! command -v pipewire-pulse >/dev/null || ! command -v wireplumber >/dev/null; then

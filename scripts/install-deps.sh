@@ -16,7 +16,7 @@ done
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  libpulse-dev libfluidsynth-dev libsndfile1-dev libsamplerate0-dev libjpeg62-turbo-dev
+  libpulse-dev libjack-jackd2-dev libfluidsynth-dev libsndfile1-dev libsamplerate0-dev libjpeg62-turbo-dev
   timgm6mb-soundfont pulseaudio-utils
   python3 sox
 )
@@ -24,6 +24,9 @@ if [ "$want_tests" = 1 ]; then
   packages+=(libgtest-dev libgmock-dev sox xvfb xauth clang libclang-rt-14-dev libjpeg-turbo-progs
              desktop-file-utils appstream man-db dpkg-dev file dbus-daemon)
   packages+=(pulseaudio)
+  # The external-synth suite: a private JACK server with FluidSynth as its synth, and
+  # PipeWire's JACK library (never pipewire-audio-client-libraries: it removes pulseaudio).
+  packages+=(jackd2 libjack-jackd2-dev fluidsynth pipewire-jack)
   # The integration suites also run on PipeWire. Its packages are not put on a desktop whose
   # own PulseAudio answers (they could take over its socket at the next login), except in CI.
   # Never pipewire-audio-client-libraries or pipewire-alsa: they remove the pulseaudio package.
