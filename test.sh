@@ -24,6 +24,7 @@ cleanup() {
   "$top/scripts/private-pulse.sh" stop "$server_dir/pulse" || true
   "$top/scripts/private-pipewire.sh" stop "$server_dir/pipewire" || true
   "$top/scripts/private-jack.sh" stop "$server_dir/jack" || true
+  "$top/scripts/private-jack.sh" stop "$server_dir/pw-jack" || true
   rm -rf "$server_dir"
 }
 trap cleanup EXIT
@@ -57,6 +58,14 @@ if ! command -v pipewire-pulse >/dev/null || ! command -v wireplumber >/dev/null
   exit 0
 fi
 eval "$(./scripts/private-pipewire.sh start "$server_dir/pipewire")"
-export PULSE_SERVER PULSE_PID TONVERA_TEST_SERVER=pipewire
+export PULSE_SERVER PULSE_PID PIPEWIRE_RUNTIME_DIR TONVERA_TEST_SERVER=pipewire
 echo "test.sh: private PipeWire server $PULSE_SERVER (pid $PULSE_PID)"
 ctest --test-dir build --output-on-failure -L integration
+
+# The external synthesizer again, through PipeWire's JACK library on the same server.
+(
+  export PIPEWIRE_RUNTIME_DIR XDG_RUNTIME_DIR="$PIPEWIRE_RUNTIME_DIR"
+  eval "$(./scripts/private-jack.sh start "$server_dir/pw-jack" --pipewire --synth "$soundfont")"
+  export SYNTH_PID TONVERA_SOUNDFONT="$soundfont"
+  pw-jack ctest --test-dir build --output-on-failure -L jack
+)

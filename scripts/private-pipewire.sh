@@ -93,6 +93,8 @@ EOF
     if [ "$ok" = 1 ]; then
       echo "PULSE_SERVER=$PULSE_SERVER"
       echo "PULSE_PID=$pulse_pid"
+      # For JACK clients through PipeWire's JACK library (pw-jack).
+      echo "PIPEWIRE_RUNTIME_DIR=$dir/runtime"
       exit 0
     fi
   fi
