@@ -29,11 +29,33 @@ constexpr TOption kOptions[] = {
      [](TCommandLine& line, const std::string&) { line.normalize = true; }},
     {"soundfont", "FILE", nullptr, "the SoundFont (.sf2, .sf3) the synthesizer plays with",
      [](TCommandLine& line, const std::string& value) { line.soundFont = value; }},
+    {"synth", "PORT", nullptr,
+     "plays into this JACK MIDI input (or client) and records its audio outputs",
+     [](TCommandLine& line, const std::string& value) { line.synth = value; }},
+    {"record", "PORT,PORT", nullptr, "with --synth: the JACK audio ports to record instead",
+     [](TCommandLine& line, const std::string& value) { line.recordPorts = value; }},
+    {"list-synths", nullptr, "--list-synths",
+     "lists JACK MIDI inputs and audio outputs, then exits",
+     [](TCommandLine& line, const std::string&) { line.listSynths = true; }},
 };
+
+// The external synthesizer's options against the rest; a usage error, or an empty text.
+std::string CheckSynth(const TCommandLine& line) {
+    if (line.listSynths && !line.files.empty()) return "--list-synths takes no files";
+    if (line.recordPorts && !line.synth) return "--record works with --synth only";
+    if (line.recordPorts && line.recordPorts->empty()) return "option --record needs ports";
+    if (!line.synth) return {};
+    if (line.synth->empty()) return "option --synth needs a JACK port or client";
+    if (line.fast)
+        return "--fast renders with the built-in synthesizer; --synth records one in real time";
+    if (line.soundFont) return "--soundfont is the built-in synthesizer's; not with --synth";
+    return {};
+}
 
 // What the options ask of each other and of the files; a usage error, or an empty text.
 std::string CheckTogether(TCommandLine& line) {
     if (line.soundFont && line.soundFont->empty()) return "option --soundfont needs a file";
+    if (std::string synth = CheckSynth(line); !synth.empty()) return synth;
     if (line.volumeText) {
         const auto v = ParseInteger(*line.volumeText);
         if (!v || *v < 0 || *v > 100)
@@ -267,7 +289,9 @@ std::string UsageText() {
     text += FormatsText();
     text +=
         "Without --soundfont the synthesizer plays with $TONVERA_SOUNDFONT, else the system's\n"
-        "General MIDI SoundFont (/usr/share/sounds/sf2/default-GM.sf2).\n";
+        "General MIDI SoundFont (/usr/share/sounds/sf2/default-GM.sf2).\n"
+        "With --synth the music goes to another synthesizer through JACK (or PipeWire's JACK)\n"
+        "and its own sound is recorded; a JACK server is never started for it.\n";
     text +=
         "Exit status: 0 when the WAV file was written whole (with --to: every file converted or\n"
         "skipped), 1 when it was not, 2 for a usage error, 128+N after signal N.\n";
@@ -278,7 +302,7 @@ std::optional<TAnswer> AnswerWithoutRunning(const TCommandLine& line, bool windo
     if (!line.error.empty()) return TAnswer{2, "", "tonvera: " + line.error + "\n" + UsageText()};
     if (line.help) return TAnswer{0, UsageText(), ""};
     if (line.version) return TAnswer{0, VersionText() + "\n", ""};
-    if (!windowPossible && line.files.size() < 2 && !line.to)
+    if (!windowPossible && line.files.size() < 2 && !line.to && !line.listSynths)
         return TAnswer{2, "",
                        "tonvera: without a display there is no window; converting needs SONG.mid "
                        "and SONG.wav\n" +

@@ -31,6 +31,9 @@ struct TCommandLine {
     std::optional<std::string> formatText;  // --format, until it is checked
     platform::OutputFormat format = platform::OutputFormat::kWav;  // --to's files
     bool normalize = false;                                        // the file's peak at -1 dBFS
+    std::optional<std::string> synth;        // --synth: an external synth's JACK port or client
+    std::optional<std::string> recordPorts;  // --record: the JACK audio ports to record
+    bool listSynths = false;                 // --list-synths
     std::optional<int> jobs;              // --jobs: files --fast --to renders at once
     std::optional<std::string> jobsText;  // as given, until it is checked
     std::vector<std::string> files;

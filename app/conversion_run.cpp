@@ -44,7 +44,10 @@ void TConversionRun::OpenMidi() {
     f_.MediaPlayer1.FileName = midi_;
     // The synthesizer's SoundFont is loaded at the open: one it cannot load ends the run here,
     // before a note plays.
-    f_.MediaPlayer1.SoundFont = f_.ChosenSynth().soundFont;
+    const TSynthChoice& synth = f_.ChosenSynth();
+    f_.MediaPlayer1.SoundFont = synth.soundFont;
+    f_.MediaPlayer1.SynthPort = synth.port;
+    f_.MediaPlayer1.RecordPorts = synth.recordPorts;
     f_.MediaPlayer1.Open();
     f_.MediaPlayer1.SetTimeFormat(MCI_FORMAT_MILLISECONDS);
     lengthMs_ = std::max(0, f_.MediaPlayer1.Length());

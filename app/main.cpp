@@ -10,6 +10,7 @@
 #include "app/fast_run.h"
 #include "app/main_form.h"
 #include "app/messages.h"
+#include "app/synth_ports.h"
 #include "media/notice_poster.h"
 #include "platform/offline_render.h"
 #include "platform/jack/jack_backend.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     // they are answered before Qt starts.
     const app::TCommandLine line = app::ParseCommandLine(app::CommandLineArguments(argc, argv));
     if (const auto answer = app::AnswerWithoutRunning(line, !headless)) return Answer(*answer);
+    if (line.listSynths) return Answer(app::ListSynths());
     if (line.fast) {
         // Rendered offline: neither a window nor a sound server.
         platform::InstallOfflineRender(platform::pulse::MakeOfflineRender());

@@ -242,6 +242,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::SetCommandLine(const TCommandLine& line) {
     commandLine_ = line;
     if (line.soundFont) ChooseSoundFont(*line.soundFont);
+    if (line.synth) ChooseSynthPort(*line.synth, line.recordPorts.value_or(""));
 }
 
 void TMainForm::FormShow() {

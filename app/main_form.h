@@ -90,13 +90,17 @@ class TMainForm : public QWidget {
                                        const engine::Finishing& finishing = {});
 
     void SetAboutBox(TAboutBox* box) { aboutBox_ = box; }
-    // The command line's options beyond its files: --volume, --soundfont, --normalize, and --to
+    // The command line's options beyond its files: --volume, --soundfont or --synth with
+    // --record, --normalize, and --to
     // with --overwrite and --format (many files, recorded one after another).
     void SetCommandLine(const TCommandLine& line);
     // The synthesizer the next conversion plays through.
     const TSynthChoice& ChosenSynth() const;
     // Chooses the built-in synthesizer with this SoundFont, added to the list if it is not there.
     void ChooseSoundFont(const std::string& path);
+    // Chooses an external synthesizer: this JACK MIDI input (or client), recorded from these
+    // audio ports (empty: its client's outputs); added to the list if it is not there.
+    void ChooseSynthPort(const std::string& port, const std::string& recordPorts = {});
     // How "Other SoundFont…" asks for a file: its path, or "" when the user cancelled. By
     // default a file dialog.
     void SetSoundFontDialog(std::function<QString(QWidget* parent)> ask) {

@@ -7,6 +7,7 @@
 
 #include "app/local_names.h"
 #include "app/main_form.h"
+#include "app/synth_ports.h"
 #include "platform/soundfont_search.h"
 
 namespace app {
@@ -14,7 +15,7 @@ namespace app {
 namespace {
 
 const TSynthChoice kNoSoundFont{TSynthChoice::Kind::kBuiltIn, "",
-                                QStringLiteral("No SoundFont found")};
+                                QStringLiteral("No SoundFont found"), {}, {}};
 
 QString AskSoundFont(QWidget* parent, const QString& folder) {
     QFileDialog dialog(parent, QStringLiteral("Choose a SoundFont"), folder,
@@ -40,7 +41,7 @@ void TMainForm::BuildSynthRow() {
     Label5->setGeometry(8, 345, 441, 16);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label5->setText(
-        QStringLiteral("Only Tonvera's own synthesizer is recorded, never other programs' sound."));
+        QStringLiteral("Only the chosen synthesizer is recorded, never other programs' sound."));
 
     askSoundFont_ = [this](QWidget* parent) {
         const std::string& now = ChosenSynth().soundFont;
@@ -55,6 +56,8 @@ void TMainForm::BuildSynthRow() {
 void TMainForm::FillSynthChoices() {
     synthChoices_ = BuiltInChoices(platform::SoundFontSearch::OnThisMachine().Find());
     if (synthChoices_.empty()) synthChoices_.push_back(kNoSoundFont);
+    // External synthesizers follow, when a JACK server (or PipeWire's) answers.
+    for (TSynthChoice& jack : JackChoices(SynthMidiInputs())) synthChoices_.push_back(std::move(jack));
     for (const TSynthChoice& choice : synthChoices_) ComboBox1->addItem(choice.text);
     ComboBox1->addItem(QStringLiteral("Other SoundFont…"));
     synthIndex_ = 0;
@@ -75,6 +78,19 @@ void TMainForm::ChooseSoundFont(const std::string& path) {
         ++at;
     if (at == synthChoices_.size()) {
         synthChoices_.push_back(BuiltInChoice(path));
+        ComboBox1->insertItem(int(at), synthChoices_.back().text);
+    }
+    synthIndex_ = int(at);
+    ComboBox1->setCurrentIndex(synthIndex_);
+}
+
+void TMainForm::ChooseSynthPort(const std::string& port, const std::string& recordPorts) {
+    size_t at = 0;
+    while (at < synthChoices_.size() && (synthChoices_[at].port != port ||
+                                         synthChoices_[at].recordPorts != recordPorts))
+        ++at;
+    if (at == synthChoices_.size()) {
+        synthChoices_.push_back(JackChoice(port, recordPorts));
         ComboBox1->insertItem(int(at), synthChoices_.back().text);
     }
     synthIndex_ = int(at);

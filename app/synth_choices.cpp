@@ -16,7 +16,7 @@ QString SizeText(uint64_t bytes) {
 
 TSynthChoice BuiltInChoice(const platform::SoundFontFile& file) {
     return {TSynthChoice::Kind::kBuiltIn, file.path,
-            QStringLiteral("%1 (%2)").arg(FromLocal(file.name), SizeText(file.bytes))};
+            QStringLiteral("%1 (%2)").arg(FromLocal(file.name), SizeText(file.bytes)), {}, {}};
 }
 
 TSynthChoice BuiltInChoice(const std::string& soundFont) {
@@ -24,7 +24,18 @@ TSynthChoice BuiltInChoice(const std::string& soundFont) {
         return BuiltInChoice(*file);
     const std::string name = soundFont.substr(soundFont.find_last_of('/') + 1);
     return {TSynthChoice::Kind::kBuiltIn, soundFont,
-            QStringLiteral("%1 (cannot be read)").arg(FromLocal(name))};
+            QStringLiteral("%1 (cannot be read)").arg(FromLocal(name)), {}, {}};
+}
+
+TSynthChoice JackChoice(const std::string& port, const std::string& recordPorts) {
+    return {TSynthChoice::Kind::kJackPort, "", QStringLiteral("JACK: %1").arg(FromLocal(port)),
+            port, recordPorts};
+}
+
+std::vector<TSynthChoice> JackChoices(const std::vector<std::string>& midiInputs) {
+    std::vector<TSynthChoice> choices;
+    for (const auto& port : midiInputs) choices.push_back(JackChoice(port));
+    return choices;
 }
 
 std::vector<TSynthChoice> BuiltInChoices(const std::vector<platform::SoundFontFile>& found) {

@@ -50,6 +50,11 @@ void TMediaPlayer::Open() {
         flags |= MCI_SEQ_OPEN_SOUNDFONT;
         parms.lpstrSoundFont = SoundFont.c_str();
     }
+    if (!SynthPort.empty()) {
+        flags |= MCI_SEQ_OPEN_PORT;
+        parms.lpstrPort = SynthPort.c_str();
+        parms.lpstrRecordPorts = RecordPorts.empty() ? nullptr : RecordPorts.c_str();
+    }
     parms.dwCallback = Handle();
     lastError_ = mciSendCommandA(0, MCI_OPEN, flags, reinterpret_cast<DWORD_PTR>(&parms));
     if (lastError_ != 0) throw EMCIDeviceError(ErrorText());

@@ -55,6 +55,11 @@ class TMediaPlayer {
     // The SoundFont the sequencer plays a MIDI file with; empty for the device's own. Sent with
     // every open (MCI_SEQ_OPEN_SOUNDFONT), which a wave file's device lets pass.
     std::string SoundFont;
+    // An external synthesizer's JACK MIDI input (or client) the sequencer plays into instead of
+    // its own, and the audio ports that record it (empty: that client's outputs). Sent with
+    // every open that names a port (MCI_SEQ_OPEN_PORT).
+    std::string SynthPort;
+    std::string RecordPorts;
     std::function<void(TMediaPlayer* sender)> OnNotify;
 
     // State

@@ -277,7 +277,8 @@ TEST(CommandLineAnswers, UsageNamesEveryFormOnALineOfItsOwn) {
     EXPECT_EQ(forms, (Args{"tonvera", "tonvera SONG.mid", "tonvera SONG.mid SONG.wav [VOLUME]",
                            "tonvera --help", "tonvera --version",
                            "tonvera --fast SONG.mid SONG.wav [VOLUME]",
-                           "tonvera --to FOLDER A.mid...", "tonvera -- FILE..."}));
+                           "tonvera --to FOLDER A.mid...", "tonvera --list-synths",
+                           "tonvera -- FILE..."}));
     // And every option, with its value's name, the short ones beside their long forms.
     for (const char* option :
          {"      --fast ", "      --to FOLDER ", "      --volume N ", "      --jobs N ",
