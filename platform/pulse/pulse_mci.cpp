@@ -186,14 +186,14 @@ MCIERROR PulseMci::OpenFile(MciDevice kind, const std::string& path, const std::
     if (!song) return Fail(MCIERR_INVALID_FILE, path + " is not a valid MIDI file: " + why);
     if (song->cut == platform::midi::SmfCut::kTrackCutOff) *readInPart = MCI_READ_TRACK_CUT_OFF;
     if (song->cut == platform::midi::SmfCut::kTracksMissing) *readInPart = MCI_READ_TRACKS_MISSING;
-    auto failure = MidiRenderer::Failure::kNone;
+    auto failure = synth::MidiRenderer::Failure::kNone;
     auto sequencer =
         SequencerSource::Create(std::make_shared<const platform::midi::SmfSong>(std::move(*song)),
                                 soundFont, &why, &failure);
     if (!sequencer)
-        return Fail(
-            failure == MidiRenderer::Failure::kNoSoundFont ? MCIERR_NO_SOUNDFONT : MCIERR_HARDWARE,
-            why);
+        return Fail(failure == synth::MidiRenderer::Failure::kNoSoundFont ? MCIERR_NO_SOUNDFONT
+                                                                          : MCIERR_HARDWARE,
+                    why);
     *source = std::move(sequencer);
     return 0;
 }

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/peak_limiter.h"
+#include "platform/synth/peak_limiter.h"
 
-namespace platform::pulse {
+namespace platform::synth {
 
 class LoadedSoundFont;  // loaded_soundfont.h
 struct LentSynth;       // lent_synth.h
@@ -110,4 +110,4 @@ std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> 
                                  std::string* error, double recordingGain = 1.0,
                                  const std::string& soundFont = {});
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

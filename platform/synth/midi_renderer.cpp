@@ -1,14 +1,14 @@
-#include "platform/pulse/midi_renderer.h"
+#include "platform/synth/midi_renderer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
-#include "platform/pulse/lent_synth.h"
-#include "platform/pulse/loaded_soundfont.h"
+#include "platform/synth/lent_synth.h"
+#include "platform/synth/loaded_soundfont.h"
 
-namespace platform::pulse {
+namespace platform::synth {
 
 namespace {
 
@@ -261,4 +261,4 @@ std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> 
     return out;
 }
 
-}  // namespace platform::pulse
+}  // namespace platform::synth
