@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Each folder includes only itself and the layers below it:
 #   app > media, controls > engine > platform > base
-# Inside platform/ (ARCHITECTURE.md): the shared files over midi/; the built-in synthesizer
-# (synth/) over them; a backend (pulse/, fake/) over what it uses; no backend knows another.
+# Inside platform/ (ARCHITECTURE.md): the shared files over midi/ (the sequencer); the built-in
+# synthesizer (synth/) over them; a backend (pulse/, fake/, a JACK one in jack/) over what it
+# uses; no backend knows another. Only app/ names a backend, to install it.
 # A sound library's headers stay in the one folder that speaks to it.
 # Prints every include that breaks this and exits 1 when there is one.
 set -euo pipefail
