@@ -12,8 +12,9 @@
 #include "app/messages.h"
 #include "app/synth_ports.h"
 #include "media/notice_poster.h"
-#include "platform/offline_render.h"
 #include "platform/jack/jack_backend.h"
+#include "platform/mixer.h"
+#include "platform/offline_render.h"
 #include "platform/pulse/pulse_backend.h"
 #include "platform/service_routes.h"
 #include "platform/services.h"
@@ -61,14 +62,17 @@ int main(int argc, char** argv) {
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
     app::SetHeadless(headless);
-    platform::pulse::InstallPulseBackend();
-    // The sequencer and the wave input also reach an external synth through JACK: a sequencer
-    // opened with a port, and the recorder it names, go to the JACK backend.
+    // The sound server's backend does everything; the sequencer and the wave input also reach
+    // an external synth through JACK: a sequencer opened with a port, and the recorder it
+    // names, go to the JACK backend.
+    platform::InstallMixer(platform::pulse::MakeMixer());
+    platform::InstallOfflineRender(platform::pulse::MakeOfflineRender());
+    platform::pulse::LinkedServices pulse = platform::pulse::MakeLinkedServices();
     platform::jack::JackServices jack = platform::jack::MakeJackServices();
     platform::InstallMci(
-        std::make_unique<platform::MciRoute>(platform::pulse::MakeMci(), std::move(jack.mci)));
-    platform::InstallWaveIn(std::make_unique<platform::WaveInRoute>(platform::pulse::MakeWaveIn(),
-                                                                    std::move(jack.waveIn)));
+        std::make_unique<platform::MciRoute>(std::move(pulse.mci), std::move(jack.mci)));
+    platform::InstallWaveIn(
+        std::make_unique<platform::WaveInRoute>(std::move(pulse.waveIn), std::move(jack.waveIn)));
     media::InstallQtNoticePoster();
 
     app::TMainForm mainForm;

@@ -347,7 +347,8 @@ void TMainForm::RecordBtnClick() {
             const std::string wav = LocalPath(FilenameEdit2->FileName());
             return NamesSameFile(wav, midi) ? std::string() : wav;
         },
-        [box = PaintBox1](std::vector<uint8_t> bytes) { box->PostNewest(std::move(bytes)); });
+        [box = PaintBox1](std::vector<uint8_t> bytes) { box->PostNewest(std::move(bytes)); },
+        MediaPlayer1.IsOpen() ? MediaPlayer1.DeviceId() : 0);
 }
 
 engine::CaptureResult TMainForm::StopBtnClick(const engine::PlacementRule& place,

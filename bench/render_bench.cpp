@@ -11,7 +11,7 @@
 #include "bench/bench_clock.h"
 #include "bench/bench_song.h"
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/midi_renderer.h"
+#include "platform/synth/midi_renderer.h"
 
 namespace {
 
@@ -31,20 +31,20 @@ int main() {
     auto song = std::make_shared<const platform::midi::SmfSong>(std::move(*parsed));
 
     const double cpu0 = CpuSeconds();
-    auto renderer = platform::pulse::MidiRenderer::Create(song, "", &error);
+    auto renderer = platform::synth::MidiRenderer::Create(song, "", &error);
     if (!renderer) {
         std::fprintf(stderr, "render_bench: %s\n", error.c_str());
         return 1;
     }
     const double cpu1 = CpuSeconds(), wall1 = WallSeconds();
-    std::vector<float> chunk(2 * platform::pulse::MidiRenderer::kChunkFrames);
+    std::vector<float> chunk(2 * platform::synth::MidiRenderer::kChunkFrames);
     renderer->Start();
     while (!renderer->Finished())
-        renderer->Render(chunk.data(), platform::pulse::MidiRenderer::kChunkFrames);
+        renderer->Render(chunk.data(), platform::synth::MidiRenderer::kChunkFrames);
     const double cpu2 = CpuSeconds(), wall2 = WallSeconds();
 
     const double music = double(song->lengthMs) / 1000;
-    const double rendered = double(renderer->MusicFrame()) / platform::pulse::MidiRenderer::kRate;
+    const double rendered = double(renderer->MusicFrame()) / platform::synth::MidiRenderer::kRate;
     std::printf("events            %zu on 4 channels + drums, tempo change at 15 s\n",
                 song->events.size());
     std::printf("length            %u ms (tempo map says 30000 ms)%s\n", song->lengthMs,

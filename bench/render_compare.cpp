@@ -10,8 +10,8 @@
 
 #include "engine/mixer_state.h"
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/midi_renderer.h"
 #include "platform/pulse/program_levels.h"
+#include "platform/synth/midi_renderer.h"
 
 namespace bench {
 
@@ -144,7 +144,7 @@ Residual CompareWithRender(const std::string& midiPath, const std::string& wavPa
     Residual r;
     auto song = platform::midi::ReadSmfFile(midiPath, &r.error);
     if (!song) return r;
-    const auto music = platform::pulse::RenderOffline(
+    const auto music = platform::synth::RenderOffline(
         std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &r.error, gains.Total(),
         soundFont);
     if (music.empty()) return r;

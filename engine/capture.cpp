@@ -12,6 +12,7 @@
 #include "engine/capture_limit.h"
 #include "engine/recording_file.h"
 #include "engine/wave_stream.h"
+#include "platform/mci.h"
 #include "platform/output_place.h"
 #include "platform/thread_queue.h"
 #include "platform/wavein.h"
@@ -223,6 +224,16 @@ void FillFormatAndBuffers(CaptureState& s) {
     s.header2.dwBufferLength = kBufferBytes;
 }
 
+// The wave-in device that records this MCI device alone; the default one where it names none.
+UINT RecorderOf(MCIDEVICEID sequencer) {
+    if (!sequencer) return WAVE_MAPPER;
+    MCI_STATUS_PARMS parms{};
+    parms.dwItem = MCI_STATUS_RECORDER;
+    const MCIERROR e = mciSendCommandA(sequencer, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT,
+                                       reinterpret_cast<DWORD_PTR>(&parms));
+    return e == 0 ? UINT(parms.dwReturn) : WAVE_MAPPER;
+}
+
 }  // namespace
 
 void SetCaptureLimitForTesting(uint64_t bytes) {
@@ -233,7 +244,7 @@ bool CaptureEnded() {
     return State().ended.load();
 }
 
-void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
+void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview, uint32_t sequencer) {
     CaptureState& s = State();
     if (s.thread) return;
 
@@ -252,9 +263,10 @@ void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview) {
     s.outputPath = std::move(outputPath);
     s.preview = std::move(preview);
 
+    const UINT recorder = RecorderOf(sequencer);
     s.thread = std::make_unique<TMyThread>();
     HWAVEIN device = nullptr;
-    if (waveInOpen(&device, WAVE_MAPPER, &s.format, s.thread->ThreadID(), 0, CALLBACK_THREAD) ==
+    if (waveInOpen(&device, recorder, &s.format, s.thread->ThreadID(), 0, CALLBACK_THREAD) ==
         MMSYSERR_NOERROR) {
         s.device = device;
         s.deviceOpened = true;

@@ -55,7 +55,10 @@ using PreviewSink = std::function<void(std::vector<uint8_t> bytes)>;  // a copy 
 // is open, to learn which folder the recording's own file goes into. Nothing is reported here:
 // a device that cannot be opened records nothing, and a file that cannot be made ends the
 // capture at once (CaptureEnded); the stop's result tells which.
-void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview);
+// `sequencer` is the open MCI device whose sound is recorded: the capture opens the wave-in
+// device that records it alone (its MCI_STATUS_RECORDER). With 0, or a device that names none,
+// it opens the default wave-input device, which records the line the mixer selected.
+void RecordBtnClick(OutputPathReader outputPath, PreviewSink preview, uint32_t sequencer = 0);
 // True once the running capture can keep nothing more: the device could not be opened, its
 // file could not be made or refused data, or the recording reached the largest size a WAV file
 // holds. Any thread.

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "engine/capture_limit.h"
-#include "engine/mixer_state.h"
+#include "engine/mixer_routing.h"
 #include "engine/recording_file.h"
 #include "platform/offline_render.h"
 #include "platform/output_place.h"
@@ -16,11 +16,10 @@ namespace {
 
 constexpr uint64_t kFrameBytes = 4;
 
-// The mixer values a routing at this volume leaves: the speakers at 50, the synthesizer line
-// at the volume.
+// The mixer values a routing at this volume leaves on the sound server's controls (0 to 65535).
 platform::OfflineLevels RoutedLevels(int percent) {
-    using mixer::PercentOfBounds;
-    return {PercentOfBounds(0, 65535, 50), PercentOfBounds(0, 65535, std::clamp(percent, 0, 100))};
+    const RoutedVolumes v = RoutedVolumesFor(std::clamp(percent, 0, 100), 0, 65535);
+    return {v.speakers, v.recording};
 }
 
 struct Writer {

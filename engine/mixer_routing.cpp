@@ -178,7 +178,18 @@ void WriteSelectorValues() {
 void SetControlPercent(int percent) {
     MixerState& s = State();
     if (!s.handle || percent < 0 || percent > 100) return;
-    s.value.dwValue = DWORD(PercentOfBounds(s.minimum, s.maximum, percent));
+    WriteControlValue(PercentOfBounds(s.minimum, s.maximum, percent));
+}
+
+void SetRoutedVolume(int percent, long RoutedVolumes::*which) {
+    MixerState& s = State();
+    if (!s.handle || percent < 0 || percent > 100) return;
+    WriteControlValue(LONG(RoutedVolumesFor(percent, s.minimum, s.maximum).*which));
+}
+
+void WriteControlValue(LONG value) {
+    MixerState& s = State();
+    s.value.dwValue = DWORD(value);
     s.details.cbStruct = sizeof s.details;
     s.details.dwControlID = s.control.dwControlID;
     s.details.cChannels = 1;
@@ -192,32 +203,39 @@ void SetControlPercent(int percent) {
 
 namespace engine {
 
+RoutedVolumes RoutedVolumesFor(int percent, long minimum, long maximum) {
+    constexpr int kSpeakersPercent = 50;
+    return {mixer::PercentOfBounds(LONG(minimum), LONG(maximum), kSpeakersPercent),
+            mixer::PercentOfBounds(LONG(minimum), LONG(maximum), percent)};
+}
+
 void SetMixerBtnClick(int percent) {
     using namespace mixer;
     auto unmute = [] { SetControlPercent(0); };
+    auto speakers = [percent] { SetRoutedVolume(percent, &RoutedVolumes::speakers); };
+    auto recording = [percent] { SetRoutedVolume(percent, &RoutedVolumes::recording); };
 
     OpenMixer();
 
     if (FindComponentControl(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, MIXERCONTROL_CONTROLTYPE_MUTE))
         unmute();
     if (FindComponentControl(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, MIXERCONTROL_CONTROLTYPE_VOLUME))
-        SetControlPercent(50);
+        speakers();
 
     for (const DWORD source :
          {MIXERLINE_COMPONENTTYPE_SRC_DIGITAL, MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER}) {
         if (FindComponentControl(source, MIXERCONTROL_CONTROLTYPE_MUTE)) unmute();
-        if (FindComponentControl(source, MIXERCONTROL_CONTROLTYPE_VOLUME))
-            SetControlPercent(percent);
+        if (FindComponentControl(source, MIXERCONTROL_CONTROLTYPE_VOLUME)) recording();
     }
 
     if (FindDestinationControl(MIXERCONTROL_CONTROLTYPE_MUTE)) unmute();
-    if (FindDestinationControl(MIXERCONTROL_CONTROLTYPE_VOLUME)) SetControlPercent(percent);
+    if (FindDestinationControl(MIXERCONTROL_CONTROLTYPE_VOLUME)) recording();
 
     MixerState& s = State();
     const DWORD sources = s.line.cConnections;
     for (DWORD i = 0; i < sources; ++i) {
         if (FindSourceControl(i, MIXERCONTROL_CONTROLTYPE_MUTE)) unmute();
-        if (FindSourceControl(i, MIXERCONTROL_CONTROLTYPE_VOLUME)) SetControlPercent(percent);
+        if (FindSourceControl(i, MIXERCONTROL_CONTROLTYPE_VOLUME)) recording();
     }
 
     FindSourceSelector();
@@ -243,7 +261,7 @@ void SetMixerBtnClick(int percent) {
 
     WriteSelectorValues();
 
-    if (FindLineControl(recordingLine, MIXERCONTROL_CONTROLTYPE_VOLUME)) SetControlPercent(percent);
+    if (FindLineControl(recordingLine, MIXERCONTROL_CONTROLTYPE_VOLUME)) recording();
 
     CloseMixer();
 }

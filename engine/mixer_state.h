@@ -3,6 +3,7 @@
 // only SetMixerBtnClick (engine/mixer_routing.h).
 #include <array>
 
+#include "engine/mixer_routing.h"
 #include "platform/mixer.h"
 
 namespace engine::mixer {
@@ -37,6 +38,11 @@ void ReadSelectorItems();
 void ReadSelectorValues();
 void WriteSelectorValues();
 void SetControlPercent(int percent);
+// The current control's share of RoutedVolumesFor (mixer_routing.h) from its own bounds;
+// nothing for a percent outside 0 to 100, as SetControlPercent.
+void SetRoutedVolume(int percent, long RoutedVolumes::*which);
+// Writes the current control's value; the steps above go through it.
+void WriteControlValue(LONG value);
 
 // ((maximum - minimum) * percent) div 100 + minimum, truncating toward zero. Wherever that
 // fits in signed 32 bits it is the 32-bit result; where it would overflow it is the true

@@ -68,7 +68,8 @@ constexpr DWORD MCI_STATUS_SOUND_SERVER = 0x00540004;
 constexpr DWORD_PTR MCI_SERVER_UNKNOWN = 0;
 constexpr DWORD_PTR MCI_SERVER_PULSEAUDIO = 1;
 constexpr DWORD_PTR MCI_SERVER_PIPEWIRE = 2;
-// Our own item: the wave-input device ID that records exactly this sequencer's sound.
+// Our own item: the wave-in device ID that records exactly this device's sound, for waveInOpen.
+// A device with nothing to record that way answers MCIERR_UNSUPPORTED_FUNCTION.
 constexpr DWORD MCI_STATUS_RECORDER = 0x00540005;
 
 // Modes (the answer to MCI_STATUS_MODE)

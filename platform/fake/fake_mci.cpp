@@ -134,9 +134,11 @@ MCIERROR FakeMci::Status(const FakeMedium& d, DWORD_PTR flags, DWORD_PTR param) 
                                               {MCI_STATUS_UNDERFLOWS, d.underflows},
                                               {MCI_STATUS_READ_IN_PART, d.readInPart},
                                               {MCI_STATUS_DEVICE_RATE, d.deviceRate},
-                                              {MCI_STATUS_SOUND_SERVER, d.soundServer}};
+                                              {MCI_STATUS_SOUND_SERVER, d.soundServer},
+                                              {MCI_STATUS_RECORDER, d.recorder}};
     const auto it = items.find(p->dwItem);
-    if (it == items.end()) return MCIERR_UNSUPPORTED_FUNCTION;
+    if (it == items.end() || (p->dwItem == MCI_STATUS_RECORDER && !d.recorder))
+        return MCIERR_UNSUPPORTED_FUNCTION;
     p->dwReturn = it->second;
     return 0;
 }

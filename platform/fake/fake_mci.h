@@ -35,6 +35,9 @@ struct FakeMedium {
     DWORD_PTR readInPart = MCI_READ_WHOLE;
     DWORD_PTR deviceRate = 44100;
     DWORD_PTR soundServer = MCI_SERVER_PULSEAUDIO;
+    // The wave-in device that records this device alone (MCI_STATUS_RECORDER); 0: it has none
+    // and answers MCIERR_UNSUPPORTED_FUNCTION.
+    DWORD_PTR recorder = 0;
     // Set at the open: the device a real service gives the file (the type named, else as the
     // file chooses); none when it would take none. The file need not exist.
     std::optional<MciDevice> device = std::nullopt;

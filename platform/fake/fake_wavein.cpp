@@ -63,6 +63,16 @@ std::shared_ptr<WaveInBuffers> FakeWaveIn::Find(HWAVEIN hwi, const char* call) {
     return it == devices_.end() ? nullptr : it->second;
 }
 
+void FakeWaveIn::AddDevice(UINT deviceId) {
+    std::lock_guard lock(mutex_);
+    extraDevices_.push_back(deviceId);
+}
+
+UINT FakeWaveIn::LastDeviceId() const {
+    std::lock_guard lock(mutex_);
+    return lastDeviceId_;
+}
+
 MMRESULT FakeWaveIn::Open(HWAVEIN* phwi, UINT deviceId, const WAVEFORMATEX* format,
                           DWORD_PTR callback, DWORD_PTR, DWORD flags) {
     std::shared_ptr<WaveInBuffers> device;
@@ -72,7 +82,9 @@ MMRESULT FakeWaveIn::Open(HWAVEIN* phwi, UINT deviceId, const WAVEFORMATEX* form
         if (!phwi || !format) return MMSYSERR_INVALPARAM;
         lastFormat_ = *format;
         if (failOpen_ != MMSYSERR_NOERROR) return failOpen_;
-        if (deviceId != WAVE_MAPPER && deviceId != 0) return MMSYSERR_BADDEVICEID;
+        if (deviceId != WAVE_MAPPER && deviceId != 0 &&
+            std::find(extraDevices_.begin(), extraDevices_.end(), deviceId) == extraDevices_.end())
+            return MMSYSERR_BADDEVICEID;
         if (format->wFormatTag != WAVE_FORMAT_PCM) return WAVERR_BADFORMAT;
         const DWORD type = flags & CALLBACK_TYPEMASK;
         if (type != CALLBACK_THREAD && type != CALLBACK_NULL) return MMSYSERR_INVALFLAG;
@@ -81,6 +93,7 @@ MMRESULT FakeWaveIn::Open(HWAVEIN* phwi, UINT deviceId, const WAVEFORMATEX* form
             handle, type == CALLBACK_THREAD ? DWORD(callback) : DWORD(0));
         devices_[handle] = device;
         current_ = handle;
+        lastDeviceId_ = deviceId;
         *phwi = handle;
     }
     device->PostOpen();

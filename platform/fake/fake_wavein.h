@@ -24,6 +24,10 @@ class FakeWaveIn : public WaveInService {
 
     // The next opens fail with this result (MMSYSERR_NOERROR: they succeed again).
     void FailOpen(MMRESULT result);
+    // Besides 0 and WAVE_MAPPER, `deviceId` opens too (a device that records one MCI device).
+    void AddDevice(UINT deviceId);
+    // The device ID of the last open that succeeded.
+    UINT LastDeviceId() const;
 
     // Records the bytes on the open, started device. Blocks while every queued buffer is full
     // (as a real device keeps recording while the application re-queues), at most `patience`
@@ -63,6 +67,8 @@ class FakeWaveIn : public WaveInService {
     HWAVEIN current_ = nullptr;  // the last opened device still open
     uintptr_t nextHandle_ = 1;
     MMRESULT failOpen_ = MMSYSERR_NOERROR;
+    std::vector<UINT> extraDevices_;
+    UINT lastDeviceId_ = 0;
     WAVEFORMATEX lastFormat_{};
     std::vector<WAVEINGAP> gaps_;
 };

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/loaded_soundfont.h"
-#include "platform/pulse/midi_renderer.h"
 #include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_backend.h"
+#include "platform/synth/loaded_soundfont.h"
+#include "platform/synth/midi_renderer.h"
 
 namespace platform::pulse {
 
@@ -22,7 +22,8 @@ bool Fail(std::string* error, const std::string& why) {
 
 class PulseOfflineRenderer : public OfflineRenderer {
   public:
-    explicit PulseOfflineRenderer(std::shared_ptr<LoadedSoundFont> font) : font_(std::move(font)) {}
+    explicit PulseOfflineRenderer(std::shared_ptr<synth::LoadedSoundFont> font)
+        : font_(std::move(font)) {}
 
     bool Render(const std::string& midiPath, const OfflineLevels& levels,
                 const std::function<bool(const OfflineSong&)>& ready, const FrameSink& sink,
@@ -33,7 +34,7 @@ class PulseOfflineRenderer : public OfflineRenderer {
         if (!parsed) return Fail(error, midiPath + " is not a valid MIDI file: " + why);
         info.lengthMs = parsed->lengthMs;
         info.cut = parsed->cut;
-        auto renderer = MidiRenderer::Create(
+        auto renderer = synth::MidiRenderer::Create(
             std::make_shared<const midi::SmfSong>(std::move(*parsed)), font_, &why);
         if (!renderer) return Fail(error, why);
         if (song) *song = info;
@@ -45,31 +46,31 @@ class PulseOfflineRenderer : public OfflineRenderer {
 
   private:
     // False when the sink stopped it.
-    static bool Play(MidiRenderer& renderer, const OfflineLevels& levels, const FrameSink& sink,
-                     OfflineSong& info) {
+    static bool Play(synth::MidiRenderer& renderer, const OfflineLevels& levels,
+                     const FrameSink& sink, OfflineSong& info) {
         const SynthesizerGains gains =
             SynthesizerRecordingGains({levels.speakers, false}, {levels.line, false});
-        std::vector<float> chunk(2 * MidiRenderer::kChunkFrames);
+        std::vector<float> chunk(2 * synth::MidiRenderer::kChunkFrames);
         std::vector<int16_t> frames(chunk.size());
         renderer.SetRecordingGain(gains.Total());
         renderer.Start();
         while (!renderer.Finished()) {
-            renderer.Render(chunk.data(), MidiRenderer::kChunkFrames);
+            renderer.Render(chunk.data(), synth::MidiRenderer::kChunkFrames);
             for (size_t i = 0; i < chunk.size(); ++i) frames[i] = RecordedSample(chunk[i], gains);
-            info.frames += MidiRenderer::kChunkFrames;
-            if (!sink(frames.data(), MidiRenderer::kChunkFrames)) return false;
+            info.frames += synth::MidiRenderer::kChunkFrames;
+            if (!sink(frames.data(), synth::MidiRenderer::kChunkFrames)) return false;
         }
         return true;
     }
 
-    std::shared_ptr<LoadedSoundFont> font_;
+    std::shared_ptr<synth::LoadedSoundFont> font_;
 };
 
 class PulseOfflineRender : public OfflineRenderService {
   public:
     std::unique_ptr<OfflineRenderer> Open(const std::string& soundFont,
                                           std::string* error) override {
-        auto font = LoadedSoundFont::Load(soundFont, error);
+        auto font = synth::LoadedSoundFont::Load(soundFont, error);
         if (!font) return nullptr;
         return std::make_unique<PulseOfflineRenderer>(std::move(font));
     }

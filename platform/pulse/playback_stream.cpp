@@ -46,7 +46,6 @@ std::unique_ptr<PlaybackStream> PlaybackStream::Open(std::unique_ptr<SoundSource
     PlaybackStream* me = self.get();
     self->watch_ = ProgramLevels::Instance().Watch([me] { me->ApplySpeakers(); });
     self->ApplySpeakers();
-    if (self->tap_) RegisterSequencerTap(self->tap_);
     return self;
 }
 
@@ -156,7 +155,6 @@ PlaybackStream::~PlaybackStream() {
     if (!ctx_) return;
     // Not under the mainloop lock: a change being applied right now takes it.
     if (watch_) ProgramLevels::Instance().Unwatch(watch_);
-    if (tap_) UnregisterSequencerTap(tap_.get());
     {
         PulseContext::Lock lock(*ctx_);
         if (playing_) Finish(Outcome::Aborted);

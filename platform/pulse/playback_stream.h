@@ -66,6 +66,8 @@ class PlaybackStream {
     // A recorded stream's sink: its rate in Hz (0 when unknown) and whether PipeWire serves it.
     uint32_t SinkRate() const { return sinkRate_; }
     bool OnPipeWire() const { return onPipeWire_; }
+    // What a recording of a recorded stream reads; null for any other.
+    std::shared_ptr<SequencerTap> Tap() const { return tap_; }
 
   private:
     struct Segment {

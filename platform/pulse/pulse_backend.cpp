@@ -3,15 +3,22 @@
 #include "platform/mci.h"
 #include "platform/mixer.h"
 #include "platform/offline_render.h"
+#include "platform/pulse/recorder_table.h"
 #include "platform/services.h"
 #include "platform/wavein.h"
 
 namespace platform::pulse {
 
+LinkedServices MakeLinkedServices() {
+    auto recorders = std::make_shared<RecorderTable>();
+    return {MakeMci(recorders), MakeWaveIn(recorders)};
+}
+
 void InstallPulseBackend() {
-    InstallWaveIn(MakeWaveIn());
+    LinkedServices linked = MakeLinkedServices();
+    InstallWaveIn(std::move(linked.waveIn));
     InstallMixer(MakeMixer());
-    InstallMci(MakeMci());
+    InstallMci(std::move(linked.mci));
     InstallOfflineRender(MakeOfflineRender());
 }
 

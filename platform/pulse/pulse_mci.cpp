@@ -15,6 +15,7 @@
 #include "platform/midi/smf_reader.h"
 #include "platform/pulse/playback_stream.h"
 #include "platform/pulse/pulse_backend.h"
+#include "platform/pulse/recorder_table.h"
 #include "platform/pulse/sequencer_source.h"
 #include "platform/pulse/wave_source.h"
 
@@ -25,6 +26,7 @@ struct Device {
     MciDevice kind;
     DWORD_PTR readInPart = MCI_READ_WHOLE;
     std::unique_ptr<PlaybackStream> stream;
+    UINT recorder = 0;    // the wave-in device that records a sequencer alone; 0 none
     std::mutex commands;  // one command at a time per device
 };
 
@@ -46,6 +48,8 @@ constexpr DWORD_PTR kEvery = MCI_NOTIFY | MCI_WAIT;
 
 class PulseMci : public MciService {
   public:
+    explicit PulseMci(std::shared_ptr<RecorderTable> recorders)
+        : recorders_(std::move(recorders)) {}
     MCIERROR SendCommand(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR param) override;
     bool ErrorText(MCIERROR error, std::string* text) const override;
 
@@ -66,6 +70,7 @@ class PulseMci : public MciService {
     MCIERROR Set(Device& d, MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR param);
     MCIERROR Status(Device& d, MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR param);
 
+    const std::shared_ptr<RecorderTable> recorders_;
     mutable std::mutex mutex_;  // the device table and the failure details
     std::map<MCIDEVICEID, std::shared_ptr<Device>> devices_;
     mutable std::map<MCIERROR, std::string> details_;
@@ -167,6 +172,7 @@ MCIERROR PulseMci::Open(DWORD_PTR flags, MCI_OPEN_PARMSA* parms) {
     auto device = std::make_shared<Device>();
     device->kind = choice.device;
     device->readInPart = readInPart;
+    if (auto tap = stream->Tap()) device->recorder = recorders_->Add(std::move(tap));
     device->stream = std::move(stream);
     parms->wDeviceID = Add(std::move(device));
     NotifyIf(flags, reinterpret_cast<DWORD_PTR>(parms), parms->wDeviceID);
@@ -186,21 +192,23 @@ MCIERROR PulseMci::OpenFile(MciDevice kind, const std::string& path, const std::
     if (!song) return Fail(MCIERR_INVALID_FILE, path + " is not a valid MIDI file: " + why);
     if (song->cut == platform::midi::SmfCut::kTrackCutOff) *readInPart = MCI_READ_TRACK_CUT_OFF;
     if (song->cut == platform::midi::SmfCut::kTracksMissing) *readInPart = MCI_READ_TRACKS_MISSING;
-    auto failure = MidiRenderer::Failure::kNone;
+    auto failure = synth::MidiRenderer::Failure::kNone;
     auto sequencer =
         SequencerSource::Create(std::make_shared<const platform::midi::SmfSong>(std::move(*song)),
                                 soundFont, &why, &failure);
     if (!sequencer)
-        return Fail(
-            failure == MidiRenderer::Failure::kNoSoundFont ? MCIERR_NO_SOUNDFONT : MCIERR_HARDWARE,
-            why);
+        return Fail(failure == synth::MidiRenderer::Failure::kNoSoundFont ? MCIERR_NO_SOUNDFONT
+                                                                          : MCIERR_HARDWARE,
+                    why);
     *source = std::move(sequencer);
     return 0;
 }
 
 MCIDEVICEID PulseMci::Add(std::shared_ptr<Device> device) {
     std::lock_guard lock(mutex_);
-    while (next_ == 0 || devices_.count(next_)) ++next_;
+    // IDs from 0x1000 on belong to another backend beside this one (platform/service_routes.h).
+    while (next_ == 0 || next_ >= 0x1000 || devices_.count(next_))
+        next_ = next_ >= 0x1000 ? 1 : next_ + 1;
     const MCIDEVICEID id = next_++;
     devices_[id] = std::move(device);
     return id;
@@ -221,6 +229,7 @@ MCIERROR PulseMci::Close(MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR callback) {
     {
         // A command still running on another thread finishes first.
         std::lock_guard lock(d->commands);
+        if (d->recorder) recorders_->Remove(d->recorder);
         d->stream.reset();
     }
     if (flags & MCI_NOTIFY) PostMciNotice(callback, MCI_NOTIFY_SUCCESSFUL, id);
@@ -299,6 +308,11 @@ MCIERROR PulseMci::Status(Device& d, MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR 
                           : s.OnPipeWire() ? MCI_SERVER_PIPEWIRE
                                            : MCI_SERVER_PULSEAUDIO;
             break;
+        case MCI_STATUS_RECORDER:
+            if (!d.recorder)
+                return Fail(MCIERR_UNSUPPORTED_FUNCTION, "Nothing records this device alone.");
+            p->dwReturn = d.recorder;
+            break;
         default:
             return Fail(MCIERR_UNSUPPORTED_FUNCTION);
     }
@@ -308,8 +322,9 @@ MCIERROR PulseMci::Status(Device& d, MCIDEVICEID id, DWORD_PTR flags, DWORD_PTR 
 
 }  // namespace
 
-std::unique_ptr<MciService> MakeMci() {
-    return std::make_unique<PulseMci>();
+std::unique_ptr<MciService> MakeMci(std::shared_ptr<RecorderTable> recorders) {
+    if (!recorders) recorders = std::make_shared<RecorderTable>();
+    return std::make_unique<PulseMci>(std::move(recorders));
 }
 
 }  // namespace platform::pulse

@@ -1,6 +1,8 @@
 // Wave input over the sound server: the line the mixer selected, as a record stream of the
-// program's own, read in 100 ms fragments into the application's buffers. The synthesizer line
-// is the sequencer's playback stream alone, taken from its sink's monitor; its recording
+// program's own, read in 100 ms fragments into the application's buffers (device 0 or
+// WAVE_MAPPER). A sequencer's own device (its MCI_STATUS_RECORDER, from the RecorderTable), and
+// the synthesizer line, are that sequencer's playback stream alone, taken from its sink's
+// monitor (the line takes the sequencer opened last); such a recording
 // starts at the music's time 0 and is checked for holes (RecordingAligner). Neither the
 // server's default source nor any device's setting is touched.
 #include <pulse/pulseaudio.h>
@@ -14,7 +16,9 @@
 #include "platform/pulse/pulse_backend.h"
 #include "platform/pulse/pulse_context.h"
 #include "platform/pulse/record_format.h"
+#include "platform/pulse/recorder_table.h"
 #include "platform/pulse/recording_aligner.h"
+#include "platform/pulse/recording_target.h"
 #include "platform/pulse/sequencer_tap.h"
 #include "platform/wavein.h"
 #include "platform/wavein_buffers.h"
@@ -35,17 +39,10 @@ constexpr auto kEndTimeout = std::chrono::seconds(2);
 // the buffers that the capture thread re-queues, one second each.
 constexpr auto kHandOverTimeout = std::chrono::seconds(10);
 
-// What a device records: the line selected when it opens.
-struct Target {
-    std::string source;                 // the server source to record
-    std::shared_ptr<SequencerTap> tap;  // the synthesizer line: the sequencer's stream alone
-    std::string line;                   // the line's key in ProgramLevels
-};
-
 class Device {
   public:
     Device(HWAVEIN handle, DWORD callbackThread, std::unique_ptr<PulseContext> ctx,
-           const pa_sample_spec& spec, uint32_t fragment, Target target)
+           const pa_sample_spec& spec, uint32_t fragment, RecordingTarget target)
         : ctx_(std::move(ctx)),
           spec_(spec),
           fragment_(fragment),
@@ -161,7 +158,7 @@ class Device {
     std::unique_ptr<PulseContext> ctx_;
     const pa_sample_spec spec_;
     const uint32_t fragment_;
-    const Target target_;
+    const RecordingTarget target_;
     pa_stream* stream_ = nullptr;
     bool closed_ = false;
     bool delivering_ = false;  // the stream has handed over data at least once
@@ -281,25 +278,15 @@ void Device::FinishAligner() {
     alignerDone_ = true;
 }
 
-// The line selected now: the synthesizer needs a sequencer stream to record.
-bool TargetOfSelection(Target* target) {
-    target->line = ProgramLevels::Instance().Selected();
-    if (target->line != kSynthesizerLine) {
-        target->source = target->line;
-        return true;
-    }
-    target->tap = NewestSequencerTap();
-    if (!target->tap) return false;
-    target->source = target->tap->monitorSource();
-    return true;
-}
-
 class PulseWaveIn : public WaveInService {
   public:
+    explicit PulseWaveIn(std::shared_ptr<RecorderTable> recorders)
+        : recorders_(std::move(recorders)) {}
+
     MMRESULT Open(HWAVEIN* phwi, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                   DWORD_PTR, DWORD flags) override {
         if (!phwi || !format) return MMSYSERR_INVALPARAM;
-        if (deviceId != WAVE_MAPPER && deviceId != 0) return MMSYSERR_BADDEVICEID;
+        if (!IsLineDevice(deviceId) && !recorders_->Find(deviceId)) return MMSYSERR_BADDEVICEID;
         const DWORD type = flags & CALLBACK_TYPEMASK;
         if (type != CALLBACK_THREAD && type != CALLBACK_NULL) return MMSYSERR_INVALFLAG;
 
@@ -307,8 +294,8 @@ class PulseWaveIn : public WaveInService {
         uint32_t fragment = 0;
         if (!RecordFormat(*format, &spec, &fragment)) return WAVERR_BADFORMAT;
 
-        Target target;
-        if (!TargetOfSelection(&target)) return MMSYSERR_NODRIVER;
+        RecordingTarget target;
+        if (!TargetOfDevice(deviceId, *recorders_, &target)) return MMSYSERR_NODRIVER;
         auto ctx = PulseContext::Connect("Tonvera wave input", kConnectTimeout);
         if (!ctx) return MMSYSERR_NODRIVER;
 
@@ -383,6 +370,7 @@ class PulseWaveIn : public WaveInService {
         return it == devices_.end() ? nullptr : it->second;
     }
 
+    const std::shared_ptr<RecorderTable> recorders_;
     std::mutex mutex_;
     std::map<HWAVEIN, std::shared_ptr<Device>> devices_;
     uintptr_t nextHandle_ = 1;
@@ -390,8 +378,9 @@ class PulseWaveIn : public WaveInService {
 
 }  // namespace
 
-std::unique_ptr<WaveInService> MakeWaveIn() {
-    return std::make_unique<PulseWaveIn>();
+std::unique_ptr<WaveInService> MakeWaveIn(std::shared_ptr<RecorderTable> recorders) {
+    if (!recorders) recorders = std::make_shared<RecorderTable>();
+    return std::make_unique<PulseWaveIn>(std::move(recorders));
 }
 
 }  // namespace platform::pulse

@@ -18,8 +18,8 @@ double SynthesizerLineGain() {
 
 std::unique_ptr<SequencerSource> SequencerSource::Create(
     std::shared_ptr<const platform::midi::SmfSong> song, const std::string& soundFont,
-    std::string* error, MidiRenderer::Failure* failure) {
-    auto renderer = MidiRenderer::Create(song, soundFont, error, failure);
+    std::string* error, synth::MidiRenderer::Failure* failure) {
+    auto renderer = synth::MidiRenderer::Create(song, soundFont, error, failure);
     if (!renderer) return nullptr;
     return std::unique_ptr<SequencerSource>(
         new SequencerSource(std::move(song), std::move(renderer)));
@@ -35,13 +35,13 @@ void SequencerSource::SeekFrame(uint64_t frame) {
     // that programs, controllers and the reverb stand as they would have.
     if (frame < renderer_->MusicFrame()) renderer_->Rewind();
     if (frame == renderer_->MusicFrame()) return;
-    std::vector<float> scratch(MidiRenderer::kChunkFrames * kChannels);
+    std::vector<float> scratch(synth::MidiRenderer::kChunkFrames * kChannels);
     renderer_->SetRecordingGain(SynthesizerLineGain());
     renderer_->Start();
     while (renderer_->MusicFrame() < frame && !renderer_->Finished()) {
         const uint64_t left = frame - renderer_->MusicFrame();
         renderer_->Render(scratch.data(),
-                          size_t(std::min<uint64_t>(left, MidiRenderer::kChunkFrames)));
+                          size_t(std::min<uint64_t>(left, synth::MidiRenderer::kChunkFrames)));
     }
     renderer_->Stop();
 }

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/midi_renderer.h"
 #include "platform/pulse/sound_source.h"
+#include "platform/synth/midi_renderer.h"
 
 namespace platform::pulse {
 
@@ -21,7 +21,7 @@ class SequencerSource : public SoundSource {
     // in *failure.
     static std::unique_ptr<SequencerSource> Create(
         std::shared_ptr<const platform::midi::SmfSong> song, const std::string& soundFont,
-        std::string* error, MidiRenderer::Failure* failure = nullptr);
+        std::string* error, synth::MidiRenderer::Failure* failure = nullptr);
 
     void Start() override;
     void Stop() override { renderer_->Stop(); }
@@ -36,11 +36,11 @@ class SequencerSource : public SoundSource {
 
   private:
     SequencerSource(std::shared_ptr<const platform::midi::SmfSong> song,
-                    std::unique_ptr<MidiRenderer> renderer)
+                    std::unique_ptr<synth::MidiRenderer> renderer)
         : song_(std::move(song)), renderer_(std::move(renderer)) {}
 
     std::shared_ptr<const platform::midi::SmfSong> song_;
-    std::unique_ptr<MidiRenderer> renderer_;
+    std::unique_ptr<synth::MidiRenderer> renderer_;
 };
 
 }  // namespace platform::pulse

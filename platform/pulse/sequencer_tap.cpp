@@ -10,16 +10,6 @@ namespace {
 // A recorder looks back a few seconds at most; a stream nobody records keeps no more.
 constexpr size_t kKeptBlocks = 30 * 44100 / SequencerTap::kBlockFrames;
 
-struct Registry {
-    std::mutex mutex;
-    std::vector<std::weak_ptr<SequencerTap>> taps;
-};
-
-Registry& TheRegistry() {
-    static Registry r;
-    return r;
-}
-
 }  // namespace
 
 SequencerTap::SequencerTap(uint32_t sinkInput, std::string monitorSource)
@@ -86,29 +76,6 @@ void SequencerTap::Forget(uint64_t before) {
         energies_.pop_front();
         ++firstKept_;
     }
-}
-
-void RegisterSequencerTap(const std::shared_ptr<SequencerTap>& tap) {
-    Registry& r = TheRegistry();
-    std::lock_guard lock(r.mutex);
-    r.taps.push_back(tap);
-}
-
-void UnregisterSequencerTap(const SequencerTap* tap) {
-    Registry& r = TheRegistry();
-    std::lock_guard lock(r.mutex);
-    std::erase_if(r.taps, [tap](const std::weak_ptr<SequencerTap>& w) {
-        auto s = w.lock();
-        return !s || s.get() == tap;
-    });
-}
-
-std::shared_ptr<SequencerTap> NewestSequencerTap() {
-    Registry& r = TheRegistry();
-    std::lock_guard lock(r.mutex);
-    for (auto it = r.taps.rbegin(); it != r.taps.rend(); ++it)
-        if (auto s = it->lock()) return s;
-    return nullptr;
 }
 
 }  // namespace platform::pulse

@@ -6,8 +6,8 @@
 // and to find holes in what it recorded.
 //
 // Shared by the stream (producer, on its mainloop thread) and a recorder (consumer, on its own
-// mainloop thread); every member is guarded by the tap's lock. The registry of live taps is
-// process-wide: the recorder of the synthesizer line takes the newest one.
+// mainloop thread); every member is guarded by the tap's lock. A recorder finds the tap of the
+// sequencer it records through the backend's RecorderTable.
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -63,10 +63,5 @@ class SequencerTap {
     uint64_t firstKept_ = 0;
     double pending_ = 0;  // energy of the block being filled
 };
-
-// The live sequencer streams of this process.
-void RegisterSequencerTap(const std::shared_ptr<SequencerTap>& tap);
-void UnregisterSequencerTap(const SequencerTap* tap);
-std::shared_ptr<SequencerTap> NewestSequencerTap();
 
 }  // namespace platform::pulse

@@ -347,3 +347,23 @@ TEST_F(MixerRoutingTest, ASecondRoutingOnASmallerSelectorIgnoresWhatTheFirstLeft
 }
 
 }  // namespace
+
+// --fast renders with RoutedVolumesFor; the routing must leave exactly those values, at any
+// volume and on any control range, or the two conversions differ in level.
+TEST_F(MixerRoutingTest, TheRoutingLeavesExactlyTheVolumesThatFastRendersWith) {
+    for (int percent : {0, 1, 30, 50, 77, 100}) {
+        auto fake = std::make_unique<FakeMixer>();
+        mixer = fake.get();
+        platform::InstallMixer(std::move(fake));
+        lines.clear();
+        BuildCard({{kSynth, "Synth"}});
+        engine::SetMixerBtnClick(percent);
+        const engine::RoutedVolumes v = engine::RoutedVolumesFor(percent, 0, 65535);
+        EXPECT_EQ(mixer->Values(speakers.volume).front(), v.speakers) << percent;
+        EXPECT_EQ(mixer->Values(lines[0].volume).front(), v.recording) << percent;
+        EXPECT_EQ(mixer->Values(recording.volume).front(), v.recording) << percent;
+    }
+    const engine::RoutedVolumes narrow = engine::RoutedVolumesFor(30, -10, 10);
+    EXPECT_EQ(narrow.speakers, 0);
+    EXPECT_EQ(narrow.recording, -4);
+}

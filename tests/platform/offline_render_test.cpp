@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/midi_renderer.h"
 #include "platform/pulse/program_levels.h"
 #include "platform/pulse/pulse_backend.h"
+#include "platform/synth/midi_renderer.h"
 #include "support/sf2_builder.h"
 #include "support/smf_builder.h"
 #include "support/temp_folder.h"
@@ -80,7 +80,7 @@ TEST_F(OfflineRender, TheSamplesAreTheSequencersAtTheRecordingsGains) {
 
     auto parsed = platform::midi::ReadSmf(bytes_.data(), bytes_.size(), &error);
     const auto gains = platform::pulse::SynthesizerRecordingGains({32767, false}, {19660, false});
-    const auto music = platform::pulse::RenderOffline(
+    const auto music = platform::synth::RenderOffline(
         std::make_shared<const platform::midi::SmfSong>(std::move(*parsed)), &error, gains.Total());
     ASSERT_EQ(got.size(), music.size());
     for (size_t i = 0; i < music.size(); ++i)

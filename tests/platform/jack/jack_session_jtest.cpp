@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "platform/jack/jack_session.h"
-#include "platform/pulse/midi_renderer.h"
+#include "platform/synth/midi_renderer.h"
 #include "support/smf_builder.h"
 
 namespace {
@@ -110,7 +110,7 @@ TEST_F(JackSessionTest, NotesStartWhereTheOfflineRenderHasThemAndTheTailIsKept) 
     EXPECT_TRUE(r.gaps.empty());
     std::string why;
     const char* sf = std::getenv("TONVERA_SOUNDFONT");
-    std::vector<float> offline = platform::pulse::RenderOffline(song, &why, 1.0, sf ? sf : "");
+    std::vector<float> offline = platform::synth::RenderOffline(song, &why, 1.0, sf ? sf : "");
     ASSERT_FALSE(offline.empty()) << why;
     std::vector<float> ref(offline.size() / 2);
     for (size_t i = 0; i < ref.size(); ++i) ref[i] = offline[2 * i] + offline[2 * i + 1];

@@ -6,15 +6,15 @@
 #include <cmath>
 
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/midi_renderer.h"
 #include "platform/pulse/program_levels.h"
 #include "platform/pulse/sequencer_source.h"
+#include "platform/synth/midi_renderer.h"
 #include "support/smf_builder.h"
 
 namespace {
 
-using platform::pulse::MidiRenderer;
 using platform::pulse::SynthesizerRecordingGains;
+using platform::synth::MidiRenderer;
 
 std::shared_ptr<const platform::midi::SmfSong> LoudChords() {
     const auto bytes = testsupport::LoudChordsSmf();
@@ -27,7 +27,7 @@ std::shared_ptr<const platform::midi::SmfSong> LoudChords() {
 
 std::vector<float> Render(std::shared_ptr<const platform::midi::SmfSong> song, double gain) {
     std::string error;
-    auto out = platform::pulse::RenderOffline(std::move(song), &error, gain);
+    auto out = platform::synth::RenderOffline(std::move(song), &error, gain);
     EXPECT_FALSE(out.empty()) << error;
     return out;
 }

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/midi_renderer.h"
+#include "platform/synth/midi_renderer.h"
 #include "support/smf_builder.h"
 
 namespace {
@@ -23,7 +23,7 @@ std::vector<float> Render(const std::vector<uint8_t>& smf) {
     std::string error;
     auto song = platform::midi::ReadSmf(smf.data(), smf.size(), &error);
     EXPECT_TRUE(song) << error;
-    auto out = platform::pulse::RenderOffline(
+    auto out = platform::synth::RenderOffline(
         std::make_shared<const platform::midi::SmfSong>(std::move(*song)), &error);
     EXPECT_FALSE(out.empty()) << error;
     return out;

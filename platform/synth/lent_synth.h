@@ -3,7 +3,7 @@
 // rest of the program never sees FluidSynth.
 #include <fluidsynth.h>
 
-namespace platform::pulse {
+namespace platform::synth {
 
 // A synthesizer with a SoundFont it borrows. FluidSynth deletes the SoundFonts a synthesizer
 // still holds when it deletes the synthesizer, so the borrowed one is taken back first.
@@ -18,4 +18,4 @@ struct LentSynth {
     LentSynth& operator=(const LentSynth&) = delete;
 };
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

@@ -1,9 +1,9 @@
-#include "platform/pulse/peak_limiter.h"
+#include "platform/synth/peak_limiter.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace platform::pulse {
+namespace platform::synth {
 
 namespace {
 
@@ -109,4 +109,4 @@ void PeakLimiter::Process(const float* in, float* out, size_t frames) {
     }
 }
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/pulse/midi_renderer.h"
+#include "platform/synth/midi_renderer.h"
 
-namespace platform::pulse {
+namespace platform::synth {
 
 struct LentSynth;  // lent_synth.h
 
@@ -41,4 +41,4 @@ class LoadedSoundFont {
     std::unique_ptr<Owner> owner_;
 };
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

@@ -1,14 +1,14 @@
-#include "platform/pulse/loaded_soundfont.h"
+#include "platform/synth/loaded_soundfont.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
-#include "platform/pulse/lent_synth.h"
-#include "platform/pulse/soundfont.h"
+#include "platform/synth/lent_synth.h"
+#include "platform/synth/soundfont.h"
 
-namespace platform::pulse {
+namespace platform::synth {
 
 namespace {
 
@@ -134,4 +134,4 @@ std::unique_ptr<LentSynth> LoadedSoundFont::NewSynth() {
     return s;
 }
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

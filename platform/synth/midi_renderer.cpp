@@ -1,14 +1,14 @@
-#include "platform/pulse/midi_renderer.h"
+#include "platform/synth/midi_renderer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
-#include "platform/pulse/lent_synth.h"
-#include "platform/pulse/loaded_soundfont.h"
+#include "platform/synth/lent_synth.h"
+#include "platform/synth/loaded_soundfont.h"
 
-namespace platform::pulse {
+namespace platform::synth {
 
 namespace {
 
@@ -54,7 +54,7 @@ std::unique_ptr<MidiRenderer> MidiRenderer::Create(
 
 MidiRenderer::MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song,
                            std::shared_ptr<LoadedSoundFont> font, std::unique_ptr<LentSynth> synth)
-    : song_(std::move(song)), font_(std::move(font)), synth_(std::move(synth)) {
+    : song_(std::move(song)), schedule_(song_), font_(std::move(font)), synth_(std::move(synth)) {
     SetRecordingGain(1.0);
 }
 
@@ -83,12 +83,12 @@ void MidiRenderer::Stop() {
 
 void MidiRenderer::Rewind() {
     playing_ = false;
-    if (synthFrame_ == 0 && next_ == 0) {  // nothing has reached the synthesizer yet
+    if (synthFrame_ == 0 && schedule_.AtStart()) {  // nothing has reached the synthesizer yet
         fluid_synth_reverb_on(synth_->synth, -1, 0);
         return;
     }
     const size_t rest = size_t((kBlock - synthFrame_ % kBlock) % kBlock);
-    next_ = 0;
+    schedule_.Rewind();
     synthFrame_ = 0;
     quietSince_ = UINT64_MAX;
     primed_ = false;
@@ -158,14 +158,11 @@ void MidiRenderer::FadeAtTheCap(float* out, uint64_t from, size_t frames) const 
 }
 
 void MidiRenderer::Advance(float* out, size_t frames) {
-    const auto& events = song_->events;
     const uint64_t end = song_->lengthFrames;
     while (frames > 0) {
-        while (next_ < events.size() && events[next_].frame <= synthFrame_)
-            Dispatch(events[next_++]);
-        if (!released_ && next_ == events.size() && synthFrame_ >= end) ReleaseHeld();
-        uint64_t until = synthFrame_ + frames;
-        if (next_ < events.size()) until = std::min(until, events[next_].frame);
+        schedule_.HandOverBefore(synthFrame_ + 1, *this);
+        if (!released_ && schedule_.Done() && synthFrame_ >= end) ReleaseHeld();
+        uint64_t until = std::min(synthFrame_ + frames, schedule_.NextFrame());
         // After the end the voices are counted on every block boundary, so the end is found at
         // the same frame however the caller slices its renders.
         if (synthFrame_ < end)
@@ -215,7 +212,7 @@ void MidiRenderer::ReleaseHeld() {
     }
 }
 
-void MidiRenderer::Dispatch(const platform::midi::MidiEvent& e) {
+void MidiRenderer::Event(uint64_t, const platform::midi::MidiEvent& e) {
     fluid_synth_t* s = synth_->synth;
     const int ch = e.status & 0x0F;
     switch (e.status & 0xF0) {
@@ -261,4 +258,4 @@ std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> 
     return out;
 }
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

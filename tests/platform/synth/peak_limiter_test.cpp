@@ -1,11 +1,11 @@
-#include "platform/pulse/peak_limiter.h"
+#include "platform/synth/peak_limiter.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-using platform::pulse::PeakLimiter;
+using platform::synth::PeakLimiter;
 
 // A constant level shows the gain itself: eight times the ceiling for 0.1 s, the right channel
 // at 0.7 of the left.

@@ -1,4 +1,4 @@
-#include "platform/pulse/midi_renderer.h"
+#include "platform/synth/midi_renderer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,15 +6,15 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/pulse/soundfont.h"
+#include "platform/synth/soundfont.h"
 #include "support/pcm.h"
 #include "support/sf2_builder.h"
 #include "support/smf_builder.h"
 #include "support/temp_folder.h"
 
 using platform::midi::SmfSong;
-using platform::pulse::MidiRenderer;
-using platform::pulse::RenderOffline;
+using platform::synth::MidiRenderer;
+using platform::synth::RenderOffline;
 using testsupport::SmfBuilder;
 
 namespace {
@@ -288,7 +288,7 @@ TEST(MidiRender, TheEndIsFoundAtTheSameFrameHoweverTheRenderIsSliced) {
 TEST(MidiRender, NoSoundFontIsAClearError) {
     ScopedEnv env("TONVERA_SOUNDFONT", "/nonexistent/piano.sf2");
     std::string looked;
-    EXPECT_EQ(platform::pulse::FindSoundFont(&looked), "");
+    EXPECT_EQ(platform::synth::FindSoundFont(&looked), "");
     EXPECT_EQ(looked, "/nonexistent/piano.sf2");
     std::string error;
     auto failure = MidiRenderer::Failure::kNone;

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform::pulse {
+namespace platform::synth {
 
 class PeakLimiter {
   public:
@@ -59,4 +59,4 @@ class PeakLimiter {
     size_t holdLeft_ = 0;
 };
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

@@ -4,8 +4,8 @@
 //
 // FluidSynth starts and ends voices only at the start of its internal 64-frame blocks, so an event
 // takes effect at the first block boundary at or after its frame: never early, at most 63 frames
-// (1.4 ms) late, and without drift. Events are handed over between renders exactly at their frame,
-// so the result does not depend on how the caller slices its Render calls.
+// (1.4 ms) late, and without drift. The song's EventSchedule hands the events over between renders
+// exactly at their frame, so the result does not depend on how the caller slices its Render calls.
 //
 // A peak limiter keeps the recorded samples below full scale. Its look-ahead runs the synthesizer
 // PeakLimiter::kLookAhead frames ahead of the output, filled at Start, so the music's frame 0 is
@@ -22,15 +22,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/midi/event_schedule.h"
 #include "platform/midi/smf_reader.h"
-#include "platform/pulse/peak_limiter.h"
+#include "platform/synth/peak_limiter.h"
 
-namespace platform::pulse {
+namespace platform::synth {
 
 class LoadedSoundFont;  // loaded_soundfont.h
 struct LentSynth;       // lent_synth.h
 
-class MidiRenderer {
+class MidiRenderer : private platform::midi::EventSink {
   public:
     static constexpr int kRate = 44100;
     static constexpr size_t kChunkFrames = 1024;
@@ -55,7 +56,7 @@ class MidiRenderer {
     static std::unique_ptr<MidiRenderer> Create(std::shared_ptr<const platform::midi::SmfSong> song,
                                                 std::shared_ptr<LoadedSoundFont> font,
                                                 std::string* error, Failure* failure = nullptr);
-    ~MidiRenderer();
+    ~MidiRenderer() override;
     MidiRenderer(const MidiRenderer&) = delete;
     MidiRenderer& operator=(const MidiRenderer&) = delete;
 
@@ -83,7 +84,8 @@ class MidiRenderer {
   private:
     MidiRenderer(std::shared_ptr<const platform::midi::SmfSong> song,
                  std::shared_ptr<LoadedSoundFont> font, std::unique_ptr<LentSynth> synth);
-    void Dispatch(const platform::midi::MidiEvent& e);
+    // An event due at the synthesizer's current frame.
+    void Event(uint64_t frame, const platform::midi::MidiEvent& e) override;
     void Advance(float* out, size_t frames);  // the synthesizer's next frames, events in place
     void Pull(float* out, size_t frames);
     void WatchTail();
@@ -91,13 +93,13 @@ class MidiRenderer {
     void FadeAtTheCap(float* out, uint64_t from, size_t frames) const;
 
     std::shared_ptr<const platform::midi::SmfSong> song_;
+    platform::midi::EventSchedule schedule_;
     std::shared_ptr<LoadedSoundFont> font_;  // outlives synth_, which borrows it
     std::unique_ptr<LentSynth> synth_;
     PeakLimiter limiter_;
     bool playing_ = false;
     bool primed_ = false;               // the look-ahead holds the song's first frames
     bool released_ = false;             // what the song left held at its end was let go
-    size_t next_ = 0;                   // index of the next event to hand to the synthesizer
     uint64_t synthFrame_ = 0;           // frames pulled from the synthesizer since the song's start
     uint64_t quietSince_ = UINT64_MAX;  // first block boundary after the end with no voice left
 };
@@ -110,4 +112,4 @@ std::vector<float> RenderOffline(std::shared_ptr<const platform::midi::SmfSong> 
                                  std::string* error, double recordingGain = 1.0,
                                  const std::string& soundFont = {});
 
-}  // namespace platform::pulse
+}  // namespace platform::synth

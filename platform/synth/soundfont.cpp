@@ -1,4 +1,4 @@
-#include "platform/pulse/soundfont.h"
+#include "platform/synth/soundfont.h"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-namespace platform::pulse {
+namespace platform::synth {
 
 namespace {
 
@@ -36,4 +36,4 @@ std::string FindSoundFont(std::string* lookedFor) {
     return found;
 }
 
-}  // namespace platform::pulse
+}  // namespace platform::synth
