@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "platform/jack/audio_ring.h"
-#include "platform/jack/event_cursor.h"
+#include "platform/jack/cycle_events.h"
 #include "platform/jack/frame_clock.h"
 #include "platform/jack/jack_client.h"
 #include "platform/midi/smf_reader.h"
@@ -102,7 +102,7 @@ class JackSession : public JackClient::Handler {
     std::unique_ptr<JackClient> client_;
     AudioRing ring_;
     RecordRing<Hole, 256> holes_;
-    EventCursor cursor_;
+    platform::midi::EventSchedule schedule_;  // the song's events, shared with the built-in synth
     FrameClock clock_;
 
     // Shared between the callback and the control thread.

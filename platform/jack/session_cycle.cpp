@@ -18,7 +18,7 @@ void Send3(MidiOut& midi, uint8_t a, uint8_t b, uint8_t c) {
 }  // namespace
 
 JackSession::JackSession(std::shared_ptr<const platform::midi::SmfSong> song)
-    : song_(std::move(song)), ring_(kRingValues), cursor_(*song_) {}
+    : song_(std::move(song)), ring_(kRingValues), schedule_(song_) {}
 
 std::unique_ptr<JackSession> JackSession::Open(std::shared_ptr<const platform::midi::SmfSong> song,
                                                const std::string& port, const std::string& record,
@@ -66,10 +66,11 @@ void JackSession::Cycle(const CycleIo& io, MidiOut& midi) {
     }
     if (musicOn_.load(std::memory_order_relaxed)) {
         const uint64_t from = stream - musicStart_.load(std::memory_order_relaxed);
-        cursor_.Cycle(from, io.frames, [&midi](uint32_t offset, const platform::midi::MidiEvent& e) {
-            const uint8_t bytes[3] = {e.status, e.data1, e.data2};
-            midi.Write(offset, bytes, MidiMessageSize(e.status));
-        });
+        auto write = [&midi](uint32_t offset, const uint8_t* bytes, size_t size) {
+            midi.Write(offset, bytes, size);
+        };
+        CycleEvents<decltype(write)> events(from, write);
+        schedule_.HandOverBefore(from + io.frames, events);
         musicFrames_.store(std::min<uint64_t>(from + io.frames, song_->lengthFrames));
     }
     const float* channels[2] = {io.inputs[0], io.inputCount > 1 ? io.inputs[1] : io.inputs[0]};
@@ -100,7 +101,7 @@ void JackSession::Execute(int command, MidiOut& midi) {
             Send3(midi, 0x80, 60, 0);
             break;
         case kStartMusic:
-            cursor_.Rewind();
+            schedule_.Rewind();
             musicFrames_.store(0);
             musicStart_.store(stream_.load(std::memory_order_relaxed));
             musicOn_.store(true);

@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 #include "platform/jack/audio_ring.h"
-#include "platform/jack/event_cursor.h"
+#include "platform/jack/cycle_events.h"
 #include "platform/jack/frame_clock.h"
 #include "platform/jack/jack_client.h"
 #include "platform/jack/level_watch.h"
@@ -41,25 +42,24 @@ TEST(JackAudioRing, CarriesEveryValueInOrderAcrossThreadsAndRefusesWhatDoesNotFi
     EXPECT_TRUE(inOrder);
 }
 
-TEST(JackEventCursor, PutsEachEventAtItsOffsetOnceAndSendsLateOnesAtTheCycleStart) {
-    platform::midi::SmfSong song;
-    song.events = {{0, 0x90, 60, 100}, {1023, 0x80, 60, 0}, {1024, 0xC0, 5, 0}, {5000, 0x90, 1, 1}};
-    EventCursor cursor(song);
-    std::vector<std::pair<uint32_t, uint8_t>> got;
-    auto take = [&](uint32_t offset, const platform::midi::MidiEvent& e) {
-        got.push_back({offset, e.status});
+TEST(JackCycleEvents, PutEachEventAtItsOffsetOnceAndLateOnesAtTheCycleStart) {
+    auto song = std::make_shared<platform::midi::SmfSong>();
+    song->events = {{0, 0x90, 60, 100}, {1023, 0x80, 60, 0}, {1024, 0xC0, 5, 0}, {5000, 0x90, 1, 1}};
+    platform::midi::EventSchedule schedule(song);
+    std::vector<std::tuple<uint32_t, uint8_t, size_t>> got;
+    auto write = [&](uint32_t offset, const uint8_t* bytes, size_t size) {
+        got.emplace_back(offset, bytes[0], size);
     };
-    cursor.Cycle(0, 1024, take);
-    cursor.Cycle(1024, 1024, take);
-    cursor.Cycle(6144, 1024, take);  // fell behind: the event at 5000 is late
+    for (uint64_t start : {0, 1024, 6144}) {  // the cycle at 6144 came late for the event at 5000
+        CycleEvents<decltype(write)> events(start, write);
+        schedule.HandOverBefore(start + 1024, events);
+    }
     ASSERT_EQ(got.size(), 4u);
-    EXPECT_EQ(got[0], std::make_pair(0u, uint8_t(0x90)));
-    EXPECT_EQ(got[1], std::make_pair(1023u, uint8_t(0x80)));
-    EXPECT_EQ(got[2], std::make_pair(0u, uint8_t(0xC0)));
-    EXPECT_EQ(got[3].first, 0u);
-    EXPECT_TRUE(cursor.Done());
-    EXPECT_EQ(MidiMessageSize(0xC3), 2u);
-    EXPECT_EQ(MidiMessageSize(0xE0), 3u);
+    EXPECT_EQ(got[0], std::make_tuple(0u, uint8_t(0x90), size_t(3)));
+    EXPECT_EQ(got[1], std::make_tuple(1023u, uint8_t(0x80), size_t(3)));
+    EXPECT_EQ(got[2], std::make_tuple(0u, uint8_t(0xC0), size_t(2)));
+    EXPECT_EQ(std::get<0>(got[3]), 0u);
+    EXPECT_TRUE(schedule.Done());
 }
 
 TEST(JackFrameClock, CountsSkippedCyclesButNotAWrapOrACounterThatWentBack) {
