@@ -30,7 +30,7 @@ constexpr TOption kOptions[] = {
     {"soundfont", "FILE", nullptr, "the SoundFont (.sf2, .sf3) the synthesizer plays with",
      [](TCommandLine& line, const std::string& value) { line.soundFont = value; }},
     {"synth", "PORT", nullptr,
-     "plays into this JACK MIDI input (or client) and records its audio outputs",
+     "plays into this JACK MIDI input (or client) and records it",
      [](TCommandLine& line, const std::string& value) { line.synth = value; }},
     {"record", "PORT,PORT", nullptr, "with --synth: the JACK audio ports to record instead",
      [](TCommandLine& line, const std::string& value) { line.recordPorts = value; }},

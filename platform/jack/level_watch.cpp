@@ -16,7 +16,14 @@ bool QuietWatch::Block(float peak) {
     recent_.push_back(peak);
     if (recent_.size() > window_) recent_.pop_front();
     quietRun_ = peak < quietPeak_ ? quietRun_ + 1 : 0;
-    return quietRun_ >= window_ || seen_ >= patience_;
+    return (quietRun_ >= window_ && Steady()) || seen_ >= patience_;
+}
+
+// A release still dying away is not the floor: the window is steady once its loudest block is
+// within 6 dB of its softest, or all of it is digital silence.
+bool QuietWatch::Steady() const {
+    const auto [least, most] = std::minmax_element(recent_.begin(), recent_.end());
+    return *most < kLeastThreshold || *most <= 2 * *least;
 }
 
 float QuietWatch::NoiseFloor() const {

@@ -23,8 +23,10 @@ inline float ThresholdOver(float noiseFloor) {
 }
 
 // Waits for the synth to fall quiet after a reset: quiet once `window` blocks in a row stay
-// below `quietPeak`; the noise floor is the largest block peak of that window. A synth that
-// never falls that low (a hissing line) is taken as it is after `patience` blocks.
+// below `quietPeak` and no longer fall (within 6 dB of each other, or digital silence); the
+// noise floor is the largest block peak of that window. Taken in the middle of a release, the
+// floor would be the release's level, and the tail after the music would be cut there. A synth
+// that never settles (a hissing line) is taken as it is after `patience` blocks.
 class QuietWatch {
   public:
     QuietWatch(size_t window, size_t patience, float quietPeak = 1e-3f)
@@ -34,6 +36,7 @@ class QuietWatch {
     float NoiseFloor() const;
 
   private:
+    bool Steady() const;
     const size_t window_, patience_;
     const float quietPeak_;
     std::deque<float> recent_;

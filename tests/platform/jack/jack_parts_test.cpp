@@ -80,6 +80,11 @@ TEST(JackLevels, QuietFloorProbeOnsetAndTailTrim) {
     EXPECT_FALSE(watch.Block(2e-4f));
     EXPECT_TRUE(watch.Block(1e-4f));
     EXPECT_FLOAT_EQ(watch.NoiseFloor(), 2e-4f);
+    QuietWatch release(3, 100);  // a note dying away under the quiet level is not yet the floor
+    float level = 9e-4f;
+    for (int i = 0; i < 6; ++i, level /= 3) EXPECT_FALSE(release.Block(level)) << level;
+    EXPECT_TRUE(release.Block(0));  // died away below -90 dBFS
+    EXPECT_LT(release.NoiseFloor(), kLeastThreshold);
     QuietWatch hiss(3, 5);
     for (int i = 0; i < 4; ++i) EXPECT_FALSE(hiss.Block(0.01f));
     EXPECT_TRUE(hiss.Block(0.01f));  // never quiet: taken as it is
