@@ -253,7 +253,7 @@ void TMainForm::FormShow() {
     const std::vector<std::string>& files = commandLine_.files;
     // One argument is what a file manager passes to open a file: the window shows it.
     if (files.size() == 1) Guarded([&] { FilenameEdit1->SetFileName(FromLocal(files[0])); });
-    if (files.size() < 2) return;
+    if (files.size() < 2) return OfferExternalSynths();
     commandLineRun_ = true;
     stopRequested_ = false;
     stopSignal_ = 0;

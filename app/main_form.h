@@ -138,6 +138,8 @@ class TMainForm : public QWidget {
     // The synthesizer row and the note under it (main_form_synth.cpp).
     void BuildSynthRow();
     void FillSynthChoices();
+    // The JACK MIDI inputs join the list after the SoundFonts, when a server answers.
+    void OfferExternalSynths();
     void SynthActivated(int index);
     void ConnectButtons();
     void DescribeControls();
@@ -177,6 +179,7 @@ class TMainForm : public QWidget {
     TOutputProposal proposal_;
     std::vector<TSynthChoice> synthChoices_;  // the list's items before "Other SoundFont…"
     int synthIndex_ = 0;                      // the choice in force
+    bool externalOffered_ = false;
     std::function<QString(QWidget*)> askSoundFont_;
     std::unique_ptr<TDesktopNotice> notice_;
 };

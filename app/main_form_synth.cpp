@@ -1,6 +1,8 @@
 // The window's synthesizer row: which synthesizer and SoundFont a conversion plays through, and
 // the note under it on what the recording holds. The choice holds for this window's conversions
 // and is kept nowhere else.
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -56,8 +58,6 @@ void TMainForm::BuildSynthRow() {
 void TMainForm::FillSynthChoices() {
     synthChoices_ = BuiltInChoices(platform::SoundFontSearch::OnThisMachine().Find());
     if (synthChoices_.empty()) synthChoices_.push_back(kNoSoundFont);
-    // External synthesizers follow, when a JACK server (or PipeWire's) answers.
-    for (TSynthChoice& jack : JackChoices(SynthMidiInputs())) synthChoices_.push_back(std::move(jack));
     for (const TSynthChoice& choice : synthChoices_) ComboBox1->addItem(choice.text);
     ComboBox1->addItem(QStringLiteral("Other SoundFont…"));
     synthIndex_ = 0;
@@ -65,6 +65,20 @@ void TMainForm::FillSynthChoices() {
     // The environment's SoundFont is the synthesizer's default: the list starts with it chosen.
     const QByteArray fromEnvironment = qgetenv("TONVERA_SOUNDFONT");
     if (!fromEnvironment.isEmpty()) ChooseSoundFont(fromEnvironment.toStdString());
+}
+
+// Asked once the window is there for the user, never for a command-line run: every JACK
+// client open touches libjack's shared lock, which a run killed in the middle would leave held.
+void TMainForm::OfferExternalSynths() {
+    if (externalOffered_) return;
+    externalOffered_ = true;
+    for (TSynthChoice& jack : JackChoices(SynthMidiInputs())) {
+        if (std::any_of(synthChoices_.begin(), synthChoices_.end(),
+                        [&](const TSynthChoice& c) { return c.port == jack.port; }))
+            continue;
+        synthChoices_.push_back(std::move(jack));
+        ComboBox1->insertItem(int(synthChoices_.size() - 1), synthChoices_.back().text);
+    }
 }
 
 const TSynthChoice& TMainForm::ChosenSynth() const {

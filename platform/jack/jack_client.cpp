@@ -3,8 +3,14 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 namespace platform::jack {
 namespace {
@@ -25,6 +31,47 @@ std::string OpenFailure(jack_status_t status) {
     std::ostringstream s;
     s << "The JACK server refused the client (status 0x" << std::hex << unsigned(status) << ").";
     return s.str();
+}
+
+constexpr auto kOpenLimit = std::chrono::seconds(5);
+
+// libjack opens its metadata database (Berkeley DB in /dev/shm/jack_db-UID) in every
+// jack_client_open, server or not, and a process killed inside it leaves a lock that blocks
+// every later open for good. The open runs on a thread of its own so that the program can give
+// up on it; an open that is given up on closes its client itself if it ever comes back.
+jack_client_t* OpenWithin(const std::string& name, jack_status_t* status, bool* timedOut) {
+    struct Attempt {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false, abandoned = false;
+        jack_client_t* client = nullptr;
+        jack_status_t status{};
+    };
+    auto attempt = std::make_shared<Attempt>();
+    std::thread([attempt, name] {
+        jack_status_t st{};
+        jack_client_t* c = jack_client_open(name.c_str(), JackNoStartServer, &st);
+        std::lock_guard lock(attempt->mutex);
+        if (attempt->abandoned) {
+            if (c) jack_client_close(c);
+            return;
+        }
+        attempt->client = c;
+        attempt->status = st;
+        attempt->finished = true;
+        attempt->done.notify_all();
+    }).detach();
+    std::unique_lock lock(attempt->mutex);
+    *timedOut = !attempt->done.wait_for(lock, kOpenLimit, [&] { return attempt->finished; });
+    attempt->abandoned = *timedOut;
+    *status = attempt->status;
+    return attempt->client;
+}
+
+std::string StuckFailure() {
+    return "The JACK library did not answer within 5 s: a JACK program that was killed may have "
+           "left its lock in /dev/shm/jack_db-" + std::to_string(::getuid()) +
+           "; end every JACK program and remove that folder.";
 }
 
 }  // namespace
@@ -87,9 +134,10 @@ std::unique_ptr<JackClient> JackClient::Open(const std::string& name, size_t inp
     auto impl = std::make_unique<Impl>();
     impl->handler = handler;
     jack_status_t status{};
-    impl->client = jack_client_open(name.c_str(), JackNoStartServer, &status);
+    bool stuck = false;
+    impl->client = OpenWithin(name, &status, &stuck);
     if (!impl->client) {
-        *why = OpenFailure(status);
+        *why = stuck ? StuckFailure() : OpenFailure(status);
         return nullptr;
     }
     impl->midiOut = jack_port_register(impl->client, "midi_out", JACK_DEFAULT_MIDI_TYPE,
