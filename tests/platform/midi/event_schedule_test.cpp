@@ -29,6 +29,30 @@ void operator delete(void* p) noexcept {
 void operator delete(void* p, size_t) noexcept {
     std::free(p);
 }
+// Every form that the deletes above may free, or a sanitizer's own allocator would hand out
+// memory that these give back to malloc (std::stable_sort takes its buffer with nothrow new).
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    ++allocations;
+    return std::malloc(size ? size : 1);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
 
 namespace {
 
