@@ -13,12 +13,17 @@ class JackMci : public MciService {
   public:
     explicit JackMci(std::shared_ptr<JackDevices> devices) : devices_(std::move(devices)) {}
     MCIERROR SendCommand(MCIDEVICEID device, UINT msg, DWORD_PTR flags, DWORD_PTR param) override;
+    // The reason in full where there is one: the standard texts speak of the sound server,
+    // which an external synth's failure has nothing to do with.
     bool ErrorText(MCIERROR error, std::string* text) const override {
+        std::lock_guard lock(mutex_);
+        if (error == lastError_ && !detail_.empty()) {
+            *text = detail_;
+            return true;
+        }
         const char* standard = StandardMciErrorText(error);
         if (!standard) return false;
         *text = standard;
-        std::lock_guard lock(mutex_);
-        if (error == lastError_ && !detail_.empty()) *text += "\n" + detail_;
         return true;
     }
 
