@@ -26,16 +26,7 @@ while [ "$#" -gt 0 ]; do
   esac
 done
 
-stop_all() {
-  [ -f "$1/pids" ] || return 0
-  local pids; pids=$(tac "$1/pids")
-  for p in $pids; do kill "$p" 2>/dev/null || true; done
-  for p in $pids; do
-    for _ in $(seq 1 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$p" 2>/dev/null || true
-  done
-  rm -f "$1/pids"
-}
+. "$(dirname "$0")/stop-pids.sh"
 
 case "$cmd" in
 start)
